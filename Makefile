@@ -1,0 +1,31 @@
+# `make` builds, `make run` starts the editor, `make test` runs the test suite headless.
+BUILD ?= build
+WORK := $(BUILD)/work
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all setup configure run test bench clean
+
+all: configure
+	cmake --build $(BUILD) -j2
+
+setup:
+	@sh scripts/setup.sh
+
+configure:
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+# The editor runs in a working folder seeded from examples/, so what is saved there stays out of
+# the source tree. Files the user already changed there are kept.
+run: setup all
+	@mkdir -p $(WORK)
+	@cp -rn examples/. $(WORK)/
+	cd $(WORK) && ../brindlehof
+
+test: setup all
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j2 --output-on-failure
+
+bench: setup all
+	sh bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

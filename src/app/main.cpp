@@ -1,0 +1,22 @@
+// Brindlehof: the editor window is the start-up object; the program reads no command line.
+#include <frmeditor.h>
+#include <runtime.h>
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brindlehof"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00.0004"));
+
+    auto* editor = new editor::frmEditor;
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->show();
+
+    const int status = QApplication::exec();
+    // The last window has closed (or End ran): release what is still held, such as a document
+    // waiting for the printer.
+    runtime::runProgramEndHooks();
+    return status;
+}

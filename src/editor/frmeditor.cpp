@@ -1,0 +1,165 @@
+#include "frmeditor.h"
+
+#include <runtime.h>
+
+#include <QEvent>
+#include <QIcon>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+
+namespace editor {
+
+namespace {
+
+// Design geometry of the window's client area, in twips.
+constexpr double kClientLeft = 165;
+constexpr double kClientTop = 450;
+constexpr double kClientWidth = 10095;
+constexpr double kClientHeight = 7785;
+constexpr float kMargin = 100;
+
+constexpr int kFontRulePointSize = 8;
+
+} // namespace
+
+frmEditor::frmEditor(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmEditor"));
+    setWindowTitle(QStringLiteral("Kalvenmark"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/brindlehof/icon32.xpm"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/brindlehof/icon16.xpm"), QSize(16, 16));
+    setWindowIcon(icon);
+
+    // The client area below the menu bar; the text box is placed in it by hand, as the layout
+    // rule says, not by a Qt layout.
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    x = new QPlainTextEdit(m_client);
+    x->setObjectName(QStringLiteral("x"));
+    x->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    x->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    x->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    x->setGeometry(runtime::twipsRect(0, 0, 10095, 7815));
+    connect(x, &QPlainTextEdit::textChanged, this, runtime::handled([this] { xChanged(); }));
+
+    createMenus();
+
+    const int menuHeight = menuBar()->sizeHint().height();
+    setGeometry(runtime::twipsToPixelsX(kClientLeft), runtime::twipsToPixelsY(kClientTop),
+        runtime::twipsToPixelsX(kClientWidth), runtime::twipsToPixelsY(kClientHeight) + menuHeight);
+    x->setFocus();
+
+    // Load: the box is laid out before the window is first shown.
+    layout()->activate();
+    runtime::dispatch([this] { layoutText(); });
+}
+
+frmEditor::~frmEditor() = default;
+
+void frmEditor::createMenus()
+{
+    auto command = [this](QWidget* owner, const char* name, const QString& caption,
+                       void (frmEditor::*handler)()) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        owner->addAction(action);
+        connect(action, &QAction::triggered, this,
+            runtime::handled([this, handler] { (this->*handler)(); }));
+        return action;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* action = menu->addSeparator();
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+
+    fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("file"));
+    // Both pairs of separators are shown; Qt would otherwise fold each pair into one.
+    fileMenu->setSeparatorsCollapsible(false);
+    file = fileMenu->menuAction();
+    file->setObjectName(QStringLiteral("file"));
+
+    new_ = command(fileMenu, "new", QStringLiteral("&New"), &frmEditor::newClicked);
+    sfdart = separator(fileMenu, "sfdart");
+    sdafdsfa = separator(fileMenu, "sdafdsfa");
+    open = command(fileMenu, "open", QStringLiteral("&Open"), &frmEditor::openClicked);
+    save = command(fileMenu, "save", QStringLiteral("&Save"), &frmEditor::saveClicked);
+    sdfsdafdsaf = separator(fileMenu, "sdfsdafdsaf");
+    asdfsdaf = separator(fileMenu, "asdfsdaf");
+    print = command(fileMenu, "print", QStringLiteral("&Print"), &frmEditor::printClicked);
+    exit = command(fileMenu, "exit", QStringLiteral("E&xit"), &frmEditor::exitClicked);
+
+    // Commands on the menu bar itself, without a submenu.
+    about = command(menuBar(), "about", QStringLiteral("&About"), &frmEditor::aboutClicked);
+    asfd = command(menuBar(), "asfd", QStringLiteral("&Compile"), &frmEditor::asfdClicked);
+}
+
+QString frmEditor::text() const
+{
+    // toRawText keeps every character (toPlainText would turn a no-break space into a space);
+    // its paragraph separators are the editor's line breaks.
+    QString text = x->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    return text;
+}
+
+void frmEditor::setText(const QString& text)
+{
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    x->setPlainText(plain);
+}
+
+void frmEditor::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    runtime::dispatch([this] { layoutText(); });
+}
+
+void frmEditor::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimising and restoring resize the client area as far as the layout rule is concerned.
+    if (event->type() == QEvent::WindowStateChange)
+        runtime::dispatch([this] { layoutText(); });
+}
+
+// Layout rule: the text box fills the client area with a 100-twip margin; a client too small
+// for that (or a minimised window) leaves the box where it was.
+void frmEditor::layoutText()
+{
+    const bool minimised = isMinimized();
+    const float clientWidth = minimised ? 0.0f : runtime::pixelsToTwipsX(m_client->width());
+    const float clientHeight = minimised ? 0.0f : runtime::pixelsToTwipsY(m_client->height());
+    runtime::skipOnError([&] {
+        runtime::move(x, kMargin, kMargin, clientWidth - 2 * kMargin, clientHeight - 2 * kMargin);
+    });
+}
+
+// Font rule: 8-point bold from the first change on. Setting a font re-lays out the whole
+// document, so it is set only when it differs; typing in a large source stays instant.
+void frmEditor::applyFontRule()
+{
+    QFont font = x->font();
+    if (font.pointSize() == kFontRulePointSize && font.bold())
+        return;
+    font.setPointSize(kFontRulePointSize);
+    font.setBold(true);
+    x->setFont(font);
+}
+
+void frmEditor::xChanged() { applyFontRule(); }
+
+void frmEditor::exitClicked() { runtime::end(); }
+
+void frmEditor::aboutClicked() { }
+
+} // namespace editor

@@ -1,0 +1,62 @@
+// The editor window: the program's only document window, its text box and its menu bar.
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+
+namespace editor {
+
+class frmEditor : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmEditor)
+
+public:
+    explicit frmEditor(QWidget* parent = nullptr);
+    ~frmEditor() override;
+
+    // The document: the text box and the commands of the menu bar, named as the user knows them.
+    QPlainTextEdit* x = nullptr;
+    QMenu* fileMenu = nullptr;
+    QAction* file = nullptr;
+    QAction* new_ = nullptr;
+    QAction* sfdart = nullptr;
+    QAction* sdafdsfa = nullptr;
+    QAction* open = nullptr;
+    QAction* save = nullptr;
+    QAction* sdfsdafdsaf = nullptr;
+    QAction* asdfsdaf = nullptr;
+    QAction* print = nullptr;
+    QAction* exit = nullptr;
+    QAction* about = nullptr;
+    QAction* asfd = nullptr;
+
+    // The editor text with CR LF line breaks, every character as typed.
+    QString text() const;
+    // Replaces the whole editor text in one change; CR LF, LF and CR all break lines.
+    void setText(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createMenus();
+    void layoutText();
+    void applyFontRule();
+
+    void newClicked();
+    void openClicked();
+    void saveClicked();
+    void printClicked();
+    void exitClicked();
+    void aboutClicked();
+    void asfdClicked();
+    void xChanged();
+
+    QWidget* m_client = nullptr;
+};
+
+} // namespace editor

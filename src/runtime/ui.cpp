@@ -1,0 +1,125 @@
+#include "runtime.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <vector>
+
+namespace runtime {
+
+namespace {
+
+// The window the box belongs to: the active one, so that it is modal over what the user sees.
+QWidget* boxParent() { return QApplication::activeWindow(); }
+
+class QtDialogs final : public Dialogs {
+public:
+    QString prompt(const QString& prompt, const QString& title) override
+    {
+        QInputDialog box(boxParent());
+        box.setWindowTitle(title);
+        box.setLabelText(prompt);
+        box.setInputMode(QInputDialog::TextInput);
+        box.setTextEchoMode(QLineEdit::Normal);
+        box.setWindowModality(Qt::ApplicationModal);
+        return box.exec() == QDialog::Accepted ? box.textValue() : QString();
+    }
+
+    void message(const QString& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
+            QMessageBox::Ok, boxParent());
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+    }
+};
+
+Dialogs* g_dialogs = nullptr;
+
+QtDialogs& qtDialogs()
+{
+    static QtDialogs instance;
+    return instance;
+}
+
+double logicalDpi(Qt::Orientation orientation)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return 96.0;
+    return orientation == Qt::Horizontal ? screen->logicalDotsPerInchX()
+                                         : screen->logicalDotsPerInchY();
+}
+
+constexpr double kTwipsPerInch = 1440.0;
+
+std::vector<std::function<void()>>& endHooks()
+{
+    static std::vector<std::function<void()>> hooks;
+    return hooks;
+}
+
+} // namespace
+
+Dialogs& dialogs() { return g_dialogs ? *g_dialogs : qtDialogs(); }
+
+void setDialogs(Dialogs* dialogs) { g_dialogs = dialogs; }
+
+int twipsToPixelsX(double twips) { return qRound(twips * logicalDpi(Qt::Horizontal) / kTwipsPerInch); }
+
+int twipsToPixelsY(double twips) { return qRound(twips * logicalDpi(Qt::Vertical) / kTwipsPerInch); }
+
+float pixelsToTwipsX(int pixels)
+{
+    return static_cast<float>(pixels * kTwipsPerInch / logicalDpi(Qt::Horizontal));
+}
+
+float pixelsToTwipsY(int pixels)
+{
+    return static_cast<float>(pixels * kTwipsPerInch / logicalDpi(Qt::Vertical));
+}
+
+QRect twipsRect(double left, double top, double width, double height)
+{
+    return { twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width),
+        twipsToPixelsY(height) };
+}
+
+void unload(QWidget* form)
+{
+    if (!form)
+        return;
+    form->close();
+    form->deleteLater();
+}
+
+void move(QWidget* control, float left, float top, float width, float height)
+{
+    if (width < 0 || height < 0)
+        raise(Error::InvalidPropertyValue);
+    control->setGeometry(twipsRect(left, top, width, height));
+}
+
+void atProgramEnd(std::function<void()> release) { endHooks().push_back(std::move(release)); }
+
+void runProgramEndHooks()
+{
+    // Each hook runs once even if End is followed by the return from the event loop.
+    auto hooks = std::move(endHooks());
+    endHooks().clear();
+    for (auto& hook : hooks)
+        skipOnError(hook);
+}
+
+void end()
+{
+    runProgramEndHooks();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->close();
+    QCoreApplication::exit(0);
+}
+
+} // namespace runtime

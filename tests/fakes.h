@@ -1,0 +1,52 @@
+// Stand-ins for what a test cannot answer by hand.
+#pragma once
+
+#include <runtime.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+// Prompts answered from a script; messages recorded instead of shown.
+class ScriptedDialogs final : public runtime::Dialogs {
+public:
+    ScriptedDialogs() { runtime::setDialogs(this); }
+    ~ScriptedDialogs() override { runtime::setDialogs(nullptr); }
+    Q_DISABLE_COPY_MOVE(ScriptedDialogs)
+
+    QString prompt(const QString& text, const QString& title) override
+    {
+        prompts.append({ text, title });
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    void message(const QString& text) override { messages.append(text); }
+
+    QStringList answers;
+    QList<QPair<QString, QString>> prompts;
+    QStringList messages;
+};
+
+// Runs `act` on the next modal box that comes up, from the event loop that box runs; gives up
+// after five seconds, so that a box that never shows fails the test instead of hanging it.
+inline void whenModalBoxShows(std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act), ticks = 0]() mutable {
+        if (++ticks > 500) {
+            timer->deleteLater();
+            timer->stop();
+            return;
+        }
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(box);
+        }
+    });
+    timer->start();
+}

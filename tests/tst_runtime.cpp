@@ -1,0 +1,225 @@
+// The runtime layer: run-time errors and their handling, prompts, messages, twips and forms.
+#include "fakes.h"
+
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <new>
+#include <stdexcept>
+
+using runtime::Error;
+using runtime::RuntimeError;
+
+class TestRuntime : public QObject {
+    Q_OBJECT
+
+private slots:
+    // ---- errors and their handling ----
+    void errorNumbersHaveTheirDescriptions_data();
+    void errorNumbersHaveTheirDescriptions();
+    void foreignExceptionsBecomeRuntimeErrors();
+    void skipOnErrorAbandonsOnlyTheFailingStatement();
+    void onErrorGoToAbandonsTheRestAndRunsTheHandler();
+    void dispatchShowsAnEscapedErrorAndGoesOn();
+    void defaultHandlingUsesARealMessageBox();
+
+    // ---- prompts ----
+    void promptReturnsWhatWasTyped();
+    void promptReturnsEmptyWhenNotConfirmed_data();
+    void promptReturnsEmptyWhenNotConfirmed();
+
+    // ---- twips and forms ----
+    void twipsFollowTheLogicalDpi();
+    void moveRefusesANegativeSizeAndKeepsTheControl();
+    void showCreatesOneFormAndUnloadDestroysIt();
+};
+
+void TestRuntime::errorNumbersHaveTheirDescriptions_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("5") << 5 << "Invalid procedure call or argument";
+    QTest::newRow("7") << 7 << "Out of memory";
+    QTest::newRow("52") << 52 << "Bad file name or number";
+    QTest::newRow("53") << 53 << "File not found";
+    QTest::newRow("55") << 55 << "File already open";
+    QTest::newRow("57") << 57 << "Device I/O error";
+    QTest::newRow("61") << 61 << "Disk full";
+    QTest::newRow("62") << 62 << "Input past end of file";
+    QTest::newRow("70") << 70 << "Permission denied";
+    QTest::newRow("75") << 75 << "Path/File access error";
+    QTest::newRow("76") << 76 << "Path not found";
+    QTest::newRow("482") << 482 << "Printer error";
+    QTest::newRow("unknown") << 31999 << "Application-defined or object-defined error";
+}
+
+void TestRuntime::errorNumbersHaveTheirDescriptions()
+{
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    QCOMPARE(runtime::describe(number), description);
+    if (number != 31999)
+        QCOMPARE(RuntimeError(static_cast<Error>(number)).description(), description);
+}
+
+void TestRuntime::foreignExceptionsBecomeRuntimeErrors()
+{
+    auto caught = [](auto&& thrower) {
+        try {
+            thrower();
+        } catch (...) {
+            return runtime::currentError();
+        }
+        return RuntimeError(0, {});
+    };
+    QCOMPARE(caught([] { throw std::bad_alloc(); }).number(), 7);
+    const RuntimeError other = caught([] { throw std::runtime_error("gearbox jammed"); });
+    QCOMPARE(other.number(), 51);
+    QCOMPARE(other.description(), QStringLiteral("gearbox jammed"));
+    QCOMPARE(caught([] { runtime::raise(Error::DiskFull); }).number(), 61);
+}
+
+void TestRuntime::skipOnErrorAbandonsOnlyTheFailingStatement()
+{
+    QStringList ran;
+    runtime::skipOnError([&] {
+        ran << "first";
+        runtime::raise(Error::PathNotFound);
+        ran << "unreachable";
+    });
+    runtime::skipOnError([&] { ran << "next"; });
+    QCOMPARE(ran, QStringList({ "first", "next" }));
+}
+
+void TestRuntime::onErrorGoToAbandonsTheRestAndRunsTheHandler()
+{
+    QStringList ran;
+    int handled = 0;
+    runtime::onErrorGoTo(
+        [&] {
+            ran << "body";
+            throw std::bad_alloc();
+        },
+        [&](const RuntimeError& error) { handled = error.number(); });
+    QCOMPARE(ran, QStringList({ "body" }));
+    QCOMPARE(handled, 7);
+}
+
+void TestRuntime::dispatchShowsAnEscapedErrorAndGoesOn()
+{
+    ScriptedDialogs dialogs;
+    bool after = false;
+    runtime::dispatch([] { runtime::raise(Error::PermissionDenied); });
+    after = true;
+    QVERIFY(after);
+    QCOMPARE(dialogs.messages, QStringList({ "Run-time error '70':\n\nPermission denied" }));
+
+    runtime::dispatch([] { });
+    QCOMPARE(dialogs.messages.size(), 1);
+}
+
+void TestRuntime::defaultHandlingUsesARealMessageBox()
+{
+    QString title, text;
+    QList<QAbstractButton*> buttons;
+    whenModalBoxShows([&](QWidget* box) {
+        auto* messageBox = qobject_cast<QMessageBox*>(box);
+        QVERIFY(messageBox);
+        title = messageBox->windowTitle();
+        text = messageBox->text();
+        buttons = messageBox->buttons();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    runtime::dispatch([] { runtime::raise(Error::PrinterError); });
+    QCOMPARE(title, QStringLiteral("Brindlehof"));
+    QCOMPARE(text, QStringLiteral("Run-time error '482':\n\nPrinter error"));
+    QCOMPARE(buttons.size(), 1);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestRuntime::promptReturnsWhatWasTyped()
+{
+    QString title, label;
+    whenModalBoxShows([&](QWidget* box) {
+        title = box->windowTitle();
+        label = box->findChild<QLabel*>()->text();
+        QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("demo"));
+        QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Return);
+    });
+    QCOMPARE(runtime::prompt(QStringLiteral("Compilation"), QStringLiteral("Name of Source")),
+        QStringLiteral("demo"));
+    QCOMPARE(title, QStringLiteral("Name of Source"));
+    QCOMPARE(label, QStringLiteral("Compilation"));
+}
+
+void TestRuntime::promptReturnsEmptyWhenNotConfirmed_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("closing the box") << "close";
+}
+
+void TestRuntime::promptReturnsEmptyWhenNotConfirmed()
+{
+    QFETCH(QString, how);
+    whenModalBoxShows([how](QWidget* box) {
+        QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("typed"));
+        if (how == "cancel")
+            box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        else if (how == "escape")
+            QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Escape);
+        else
+            box->close();
+    });
+    QCOMPARE(runtime::prompt(QStringLiteral("Enter a Name"), QStringLiteral("Save As")), QString());
+}
+
+void TestRuntime::twipsFollowTheLogicalDpi()
+{
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+    QCOMPARE(runtime::twipsToPixelsX(1440), qRound(dpi));
+    QCOMPARE(runtime::twipsToPixelsX(2 * 1440), qRound(2 * dpi));
+    QCOMPARE(qRound(runtime::pixelsToTwipsX(qRound(dpi))), 1440);
+}
+
+void TestRuntime::moveRefusesANegativeSizeAndKeepsTheControl()
+{
+    QWidget parent;
+    QWidget control(&parent);
+    runtime::move(&control, 150, 300, 1500, 750);
+    const QRect placed = control.geometry();
+    QCOMPARE(placed, runtime::twipsRect(150, 300, 1500, 750));
+    for (auto [width, height] : { std::pair { -1.0f, 10.0f }, std::pair { 10.0f, -0.5f } }) {
+        try {
+            runtime::move(&control, 0, 0, width, height);
+            QFAIL("a negative size was accepted");
+        } catch (const RuntimeError& error) {
+            QCOMPARE(error.number(), 380);
+        }
+        QCOMPARE(control.geometry(), placed);
+    }
+}
+
+void TestRuntime::showCreatesOneFormAndUnloadDestroysIt()
+{
+    QPointer<QWidget> form;
+    QWidget* first = runtime::show(form);
+    QCOMPARE(runtime::show(form), first);
+    QVERIFY(first->isVisible());
+    runtime::unload(first);
+    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(form.isNull());
+    QWidget* second = runtime::show(form);
+    QVERIFY(second);
+    runtime::unload(second);
+}
+
+QTEST_MAIN(TestRuntime)
+#include "tst_runtime.moc"
