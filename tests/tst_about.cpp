@@ -1,16 +1,14 @@
-// The About dialog as a user meets it, and System Info against a registry each test writes.
+// The About dialog as a user meets it, opened from the editor's About command.
 #include "fakes.h"
+#include "sysinfo_fakes.h"
 
 #include <frmabout.h>
 #include <frmeditor.h>
-#include <services.h>
 
-#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -18,77 +16,6 @@
 using about::frmAbout;
 
 namespace {
-
-// A registry written as a .reg file; it counts the keys left open and can refuse every open.
-class ScriptedRegistry final : public runtime::Registry {
-public:
-    explicit ScriptedRegistry(const QByteArray& body)
-        : m_hive(runtime::parseRegFile("REGEDIT4\r\n\r\n" + body))
-    {
-        runtime::setRegistry(this);
-    }
-    ~ScriptedRegistry() override { runtime::setRegistry(nullptr); }
-    Q_DISABLE_COPY_MOVE(ScriptedRegistry)
-
-    int openKey(runtime::RegKey root, const QByteArray& subKey, std::uint32_t access,
-        runtime::RegKey* key) override
-    {
-        masks.append(access);
-        opened.append(QString::fromLocal8Bit(subKey));
-        const int result = refuse ? runtime::kRegAccessDenied
-                                  : m_hive->openKey(root, subKey, access, key);
-        open += result == runtime::kRegSuccess;
-        return result;
-    }
-    int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
-        std::uint32_t* size) override
-    {
-        return m_hive->queryValue(key, name, type, data, size);
-    }
-    int closeKey(runtime::RegKey key) override
-    {
-        const int result = m_hive->closeKey(key);
-        open -= result == runtime::kRegSuccess;
-        return result;
-    }
-
-    QList<std::uint32_t> masks;
-    QStringList opened;
-    int open = 0;
-    bool refuse = false;
-
-private:
-    std::unique_ptr<runtime::Registry> m_hive;
-};
-
-// Records what would be started; an empty path, or any path when told to, fails to start.
-class RecordingLauncher final : public runtime::Launcher {
-public:
-    RecordingLauncher() { runtime::setLauncher(this); }
-    ~RecordingLauncher() override { runtime::setLauncher(nullptr); }
-    Q_DISABLE_COPY_MOVE(RecordingLauncher)
-
-    void launchCommandLine(const QString& commandLine, runtime::WindowStyle) override
-    {
-        commandLines.append(commandLine);
-    }
-    void launchProgram(const QString& path, runtime::WindowStyle style) override
-    {
-        programs.append(path);
-        normal &= style == runtime::WindowStyle::Normal;
-        if (path.isEmpty() || fail)
-            runtime::raise(runtime::Error::FileNotFound);
-    }
-
-    QStringList programs;
-    QStringList commandLines;
-    bool normal = true;
-    bool fail = false;
-};
-
-constexpr auto kLocation1 = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n";
-constexpr auto kLocation2 = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n";
-constexpr auto kUnavailable = "System Information Is Unavailable At This Time";
 
 QList<frmAbout*> aboutDialogs()
 {
@@ -126,16 +53,6 @@ private slots:
     void theEditorTakesTypingWhileTheDialogIsUp();
     void theDialogOutlivesTheEditorClosedByItsFrame();
 
-    // ---- GetKeyValue ----
-    void getKeyValueReadsAsText_data();
-    void getKeyValueReadsAsText();
-    void aValueOfNoBytesRaisesAndStillClosesTheKey();
-    void aKeyThatRefusesAccessGivesFalse();
-
-    // ---- StartSysInfo ----
-    void startSysInfo_data();
-    void startSysInfo();
-
 private:
     frmAbout* showAbout();
 
@@ -169,7 +86,8 @@ void TestAbout::aboutShowsTheDesignedDialog()
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     QCOMPARE(dialog->windowTitle(), QStringLiteral("About Brindlehof"));
     QCOMPARE(dialog->windowType(), Qt::Dialog);
-    QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(
+        !(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QCOMPARE(dialog->size(), twips(0, 0, 5730, 3555).size());
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!dialog->isModal());
@@ -179,7 +97,8 @@ void TestAbout::aboutShowsTheDesignedDialog()
     QCOMPARE(dialog->lblDisclaimer(1)->text(), QString());
     QCOMPARE(dialog->cmdOK(0)->text(), QStringLiteral("OK"));
     QCOMPARE(dialog->cmdSysInfo(0)->text(), QStringLiteral("&System Info..."));
-    const QRegularExpression banner(QStringLiteral("^_{46} {30}Kalvenmark {41}_{44} {26}\\S.{16}\\S$"));
+    const QRegularExpression banner(
+        QStringLiteral("^_{46} {30}Kalvenmark {41}_{44} {26}\\S.{16}\\S$"));
     QVERIFY2(banner.match(dialog->Label1->text()).hasMatch(), qPrintable(dialog->Label1->text()));
     QCOMPARE(dialog->picIcon(0)->pixmap().size(), QSize(32, 32));
 
@@ -202,7 +121,8 @@ void TestAbout::controlsSitAtTheirTwips_data()
     QTest::newRow("cmdSysInfo") << "cmdSysInfo" << twips(4260, 3075, 1245, 345);
     QTest::newRow("lblDisclaimer") << "lblDisclaimer" << twips(120, 2640, 3870, 825);
     QTest::newRow("lblTitle") << "lblTitle" << twips(960, 240, 3885, 480);
-    QTest::newRow("lblVersion, left of the client area") << "lblVersion" << twips(-720, 240, 3885, 225);
+    QTest::newRow("lblVersion, left of the client area")
+        << "lblVersion" << twips(-720, 240, 3885, 225);
 }
 
 void TestAbout::controlsSitAtTheirTwips()
@@ -229,7 +149,8 @@ void TestAbout::theRuleIsEtchedGreyOverWhite()
     const int grey = runtime::twipsToPixelsY(2445);
     const int white = runtime::twipsToPixelsY(2460);
     const QColor background = image.pixelColor(image.width() / 2, grey - 2);
-    for (int x : { runtime::twipsToPixelsX(105), image.width() / 2, runtime::twipsToPixelsX(5654) - 1 }) {
+    for (int x :
+        { runtime::twipsToPixelsX(105), image.width() / 2, runtime::twipsToPixelsX(5654) - 1 }) {
         QCOMPARE(image.pixelColor(x, grey), QColor(0x80, 0x80, 0x80));
         QCOMPARE(image.pixelColor(x, white), QColor(Qt::white));
         QCOMPARE(image.pixelColor(x, white + 1), QColor(Qt::white));
@@ -281,7 +202,7 @@ void TestAbout::enterPressesTheFocusedButton()
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Tab);
     QVERIFY(dialog->cmdSysInfo(0)->hasFocus());
     QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Return);
-    QCOMPARE(dialogs.messages, QStringList({ kUnavailable }));
+    QCOMPARE(dialogs.messages, QStringList({ "System Information Is Unavailable At This Time" }));
     QVERIFY(dialog->isVisible());
 
     QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Tab);
@@ -312,133 +233,6 @@ void TestAbout::theDialogOutlivesTheEditorClosedByItsFrame()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QVERIFY(dialog->testAttribute(Qt::WA_QuitOnClose));
-}
-
-void TestAbout::getKeyValueReadsAsText_data()
-{
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("read");
-    QTest::addColumn<QString>("text");
-    const QString passed = QStringLiteral("as passed");
-    const QString key = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-    QTest::newRow("string, its NUL counted") << QByteArray("\"PATH\"=\"C:\\\\Tools\\\\info.exe\"") << key
-                                             << true << "C:\\Tools\\info.exe";
-    QTest::newRow("string, its NUL not counted") << QByteArray("\"PATH\"=hex(1):68,65,6c,6c,6f") << key
-                                                 << true << "hello";
-    QTest::newRow("empty string") << QByteArray("\"PATH\"=\"\"") << key << true << "";
-    QTest::newRow("32-bit number, not appended to what was passed")
-        << QByteArray("\"PATH\"=dword:00000102") << key << true << "258";
-    QTest::newRow("32-bit number, high bit set") << QByteArray("\"PATH\"=dword:ffffffff") << key << true
-                                                 << "4294967295";
-    QTest::newRow("another type leaves the text") << QByteArray("\"PATH\"=hex:01,02") << key << true
-                                                  << passed;
-    QTest::newRow("1023 characters and NUL fill the buffer")
-        << "\"PATH\"=\"" + QByteArray(1023, 'a') + '"' << key << true << QString(1023, u'a');
-    QTest::newRow("1024 characters and NUL do not fit")
-        << "\"PATH\"=\"" + QByteArray(1024, 'a') + '"' << key << false << "";
-    QTest::newRow("missing value") << QByteArray("\"Other\"=\"x\"") << key << false << "";
-    QTest::newRow("missing key") << QByteArray("\"PATH\"=\"x\"")
-                                 << QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\None")
-                                 << false << "";
-}
-
-void TestAbout::getKeyValueReadsAsText()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(QString, key);
-    QFETCH(bool, read);
-    QFETCH(QString, text);
-    ScriptedRegistry registry(kLocation1 + value + "\n");
-    frmAbout form;
-    QString keyVal = QStringLiteral("as passed");
-    QCOMPARE(form.GetKeyValue(runtime::kHKeyLocalMachine, key, QStringLiteral("PATH"), keyVal), read);
-    QCOMPARE(keyVal, text);
-    QCOMPARE(registry.masks, QList<std::uint32_t>({ runtime::kKeyRead }));
-    QCOMPARE(registry.open, 0);
-}
-
-void TestAbout::aValueOfNoBytesRaisesAndStillClosesTheKey()
-{
-    ScriptedRegistry registry(QByteArray(kLocation1) + "\"PATH\"=hex(1):\n");
-    frmAbout form;
-    QString keyVal = QStringLiteral("as passed");
-    try {
-        form.GetKeyValue(runtime::kHKeyLocalMachine,
-            QStringLiteral("software\\microsoft\\shared tools\\msinfo"), QStringLiteral("path"), keyVal);
-        QFAIL("no run-time error");
-    } catch (const runtime::RuntimeError& error) {
-        QCOMPARE(error.number(), 5);
-    }
-    QCOMPARE(keyVal, QStringLiteral("as passed"));
-    QCOMPARE(registry.opened.size(), 1);
-    QCOMPARE(registry.open, 0);
-}
-
-void TestAbout::aKeyThatRefusesAccessGivesFalse()
-{
-    ScriptedRegistry registry(QByteArray(kLocation1) + "\"PATH\"=\"/usr/bin/tool\"\n");
-    registry.refuse = true;
-    frmAbout form;
-    QString keyVal = QStringLiteral("as passed");
-    QVERIFY(!form.GetKeyValue(runtime::kHKeyLocalMachine,
-        QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"), keyVal));
-    QCOMPARE(keyVal, QString());
-}
-
-void TestAbout::startSysInfo_data()
-{
-    QTest::addColumn<QByteArray>("hive");
-    QTest::addColumn<bool>("programInFolder");
-    QTest::addColumn<bool>("launchFails");
-    QTest::addColumn<QStringList>("launched");
-    QTest::addColumn<int>("lookups");
-    const QByteArray spaced = QByteArray(kLocation1) + "\"PATH\"=\"/opt/sys info/tool -x\"\n";
-    const QByteArray folder = QByteArray(kLocation2) + "\"MSINFO\"=\"%DIR%\"\n";
-    const QStringList none;
-    QTest::newRow("neither location") << QByteArray() << true << false << none << 2;
-    QTest::newRow("location 1, as it stands, before location 2")
-        << spaced + folder << true << false << QStringList({ "/opt/sys info/tool -x" }) << 1;
-    QTest::newRow("location 2 holding MSINFO32.EXE")
-        << folder << true << false << QStringList({ "%DIR%\\MSINFO32.EXE" }) << 2;
-    QTest::newRow("location 2 without MSINFO32.EXE") << folder << false << false << none << 2;
-    QTest::newRow("a launch that fails")
-        << spaced << true << true << QStringList({ "/opt/sys info/tool -x" }) << 1;
-    QTest::newRow("location 1 of no bytes: location 2 is not tried")
-        << QByteArray(kLocation1) + "\"PATH\"=hex(1):\n" + folder << true << false << none << 1;
-    QTest::newRow("location 1 of another type: the empty path fails")
-        << QByteArray(kLocation1) + "\"PATH\"=hex:01\n" + folder << true << false
-        << QStringList({ "" }) << 1;
-}
-
-void TestAbout::startSysInfo()
-{
-    QFETCH(QByteArray, hive);
-    QFETCH(bool, programInFolder);
-    QFETCH(bool, launchFails);
-    QFETCH(QStringList, launched);
-    QFETCH(int, lookups);
-    QTemporaryDir dir;
-    if (programInFolder) {
-        QFile program(dir.filePath(QStringLiteral("msinfo32.exe")));
-        QVERIFY(program.open(QIODevice::WriteOnly));
-    }
-    ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
-    RecordingLauncher launcher;
-    launcher.fail = launchFails;
-    ScriptedDialogs dialogs;
-
-    frmAbout form;
-    form.cmdSysInfo(0)->click();
-
-    launched.replaceInStrings(QStringLiteral("%DIR%"), dir.path());
-    QCOMPARE(launcher.programs, launched);
-    QVERIFY(launcher.commandLines.isEmpty());
-    QVERIFY(launcher.normal);
-    const bool started = !launched.isEmpty() && !launched.first().isEmpty() && !launchFails;
-    QCOMPARE(dialogs.messages, started ? QStringList() : QStringList({ kUnavailable }));
-    QCOMPARE(registry.opened.size(), lookups);
-    QCOMPARE(registry.open, 0);
 }
 
 QTEST_MAIN(TestAbout)

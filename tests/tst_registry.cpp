@@ -40,7 +40,8 @@ Read read(Registry& registry, const QByteArray& name, const char* key = kKey)
 
 std::unique_ptr<Registry> hive(const QByteArray& lines)
 {
-    return runtime::parseRegFile("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\r\n" + lines);
+    return runtime::parseRegFile(
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\r\n" + lines);
 }
 
 QByteArray utf16(const QString& text)
@@ -83,21 +84,23 @@ void TestRegistry::valuesReadAsWindowsGivesThem_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<uint>("type");
     QTest::addColumn<QByteArray>("data");
-    QTest::newRow("string, with its NUL") << QByteArray("\"v\"=\"hello\"") << QByteArray("v") << 1u
-                                          << QByteArray("hello\0", 6);
-    QTest::newRow("escaped backslash and quote") << QByteArray(R"("v"="C:\\a \"b\"")")
-                                                 << QByteArray("v") << 1u << QByteArray("C:\\a \"b\"\0", 9);
-    QTest::newRow("default value") << QByteArray("@=\"x\"") << QByteArray() << 1u
-                                   << QByteArray("x\0", 2);
+    QTest::newRow("string, with its NUL")
+        << QByteArray("\"v\"=\"hello\"") << QByteArray("v") << 1u << QByteArray("hello\0", 6);
+    QTest::newRow("escaped backslash and quote")
+        << QByteArray(R"("v"="C:\\a \"b\"")") << QByteArray("v") << 1u
+        << QByteArray("C:\\a \"b\"\0", 9);
+    QTest::newRow("default value")
+        << QByteArray("@=\"x\"") << QByteArray() << 1u << QByteArray("x\0", 2);
     QTest::newRow("dword, little-endian") << QByteArray("\"v\"=dword:12345678") << QByteArray("v")
                                           << 4u << QByteArray("\x78\x56\x34\x12");
     QTest::newRow("binary") << QByteArray("\"v\"=hex:00,01,02,ff") << QByteArray("v") << 3u
                             << QByteArray("\x00\x01\x02\xff", 4);
-    QTest::newRow("string without its NUL") << QByteArray("\"v\"=hex(1):68,69") << QByteArray("v")
-                                            << 1u << QByteArray("hi");
-    QTest::newRow("no bytes") << QByteArray("\"v\"=hex(1):") << QByteArray("v") << 1u << QByteArray();
-    QTest::newRow("hex over lines") << QByteArray("\"v\"=hex(2):41,\\\r\n  42,00") << QByteArray("v")
-                                    << 2u << QByteArray("AB\0", 3);
+    QTest::newRow("string without its NUL")
+        << QByteArray("\"v\"=hex(1):68,69") << QByteArray("v") << 1u << QByteArray("hi");
+    QTest::newRow("no bytes") << QByteArray("\"v\"=hex(1):") << QByteArray("v") << 1u
+                              << QByteArray();
+    QTest::newRow("hex over lines") << QByteArray("\"v\"=hex(2):41,\\\r\n  42,00")
+                                    << QByteArray("v") << 2u << QByteArray("AB\0", 3);
     QTest::newRow("later line wins") << QByteArray("\"v\"=\"a\"\r\n\"v\"=\"b\"") << QByteArray("v")
                                      << 1u << QByteArray("b\0", 2);
 }
@@ -120,7 +123,8 @@ void TestRegistry::version5ExportsInUtf16AreRead()
     // As the registry editor writes it: UTF-16 with a byte order mark, string data in UTF-16.
     const auto registry = runtime::parseRegFile(utf16(QStringLiteral(
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\r\n"
-        "\"s\"=\"caf\u00e9\"\r\n\"e\"=hex(2):25,00,41,00,25,00,00,00\r\n\"d\"=dword:00000001\r\n")));
+        "\"s\"=\"caf\u00e9\"\r\n\"e\"=hex(2):25,00,41,00,25,00,00,00\r\n\"d\"=dword:"
+        "00000001\r\n")));
     QCOMPARE(read(*registry, "s").data, QByteArray("caf\xc3\xa9\0", 6));
     QCOMPARE(read(*registry, "e").data, QByteArray("%A%\0", 4));
     QCOMPARE(read(*registry, "d").data, QByteArray("\x01\0\0\0", 4));
@@ -151,8 +155,10 @@ void TestRegistry::aMalformedLineIsSkipped_data()
     QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe\"\\[", 7) << true;
     QTest::newRow("a long line") << "\"bad\"=hex:" + QByteArray(100000, ',') << true;
     QTest::newRow("unknown root") << QByteArray("[HKEY_NOWHERE\\SOFTWARE\\Brindlehof]") << false;
-    QTest::newRow("unclosed section") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other") << false;
-    QTest::newRow("deleted key") << QByteArray("[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]") << false;
+    QTest::newRow("unclosed section")
+        << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other") << false;
+    QTest::newRow("deleted key") << QByteArray("[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]")
+                                 << false;
 }
 
 void TestRegistry::aMalformedLineIsSkipped()
@@ -170,8 +176,10 @@ void TestRegistry::whatIsNotAnExportGivesAnEmptyRegistry_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("no header") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\n\"v\"=\"x\"\n");
-    QTest::newRow("unknown header") << QByteArray("REGEDIT5\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\n\"v\"=\"x\"\n");
+    QTest::newRow("no header") << QByteArray(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\n\"v\"=\"x\"\n");
+    QTest::newRow("unknown header")
+        << QByteArray("REGEDIT5\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindlehof]\n\"v\"=\"x\"\n");
 }
 
 void TestRegistry::whatIsNotAnExportGivesAnEmptyRegistry()
@@ -216,7 +224,8 @@ void TestRegistry::writeAccessIsRefused()
     const auto registry = hive("\"v\"=\"x\"\r\n");
     runtime::RegKey key = 0;
     for (std::uint32_t mask : { 0x2003Fu, 0x20006u, 0xF003Fu })
-        QCOMPARE(registry->openKey(runtime::kHKeyLocalMachine, kKey, mask, &key), runtime::kRegAccessDenied);
+        QCOMPARE(registry->openKey(runtime::kHKeyLocalMachine, kKey, mask, &key),
+            runtime::kRegAccessDenied);
     QCOMPARE(registry->openKey(runtime::kHKeyLocalMachine, kKey, runtime::kKeyRead, &key),
         runtime::kRegSuccess);
 }
@@ -254,18 +263,30 @@ void TestRegistry::findFile_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("found");
-    QTest::newRow("exact name") << "%D/Sub/Tool.bin" << "Tool.bin";
-    QTest::newRow("name in another case") << "%D/sub/TOOL.BIN" << "Tool.bin";
-    QTest::newRow("backslashes") << "%D\\Sub\\MSINFO32.EXE" << "msinfo32.exe";
-    QTest::newRow("star") << "%D\\Sub\\*.BIN" << "Tool.bin";
-    QTest::newRow("question marks") << "%D/Sub/?SINFO??.exe" << "msinfo32.exe";
-    QTest::newRow("first of several, by name") << "%D/Sub/*" << "msinfo32.exe";
-    QTest::newRow("a directory is no file") << "%D/Sub/folder.exe" << "";
-    QTest::newRow("a hidden file is no normal file") << "%D/Sub/.hidden" << "";
-    QTest::newRow("no such file") << "%D/Sub/none.exe" << "";
-    QTest::newRow("no such folder") << "%D/None/Tool.bin" << "";
-    QTest::newRow("a folder, no name") << "%D/Sub/" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("exact name") << "%D/Sub/Tool.bin"
+                                << "Tool.bin";
+    QTest::newRow("name in another case") << "%D/sub/TOOL.BIN"
+                                          << "Tool.bin";
+    QTest::newRow("backslashes") << "%D\\Sub\\MSINFO32.EXE"
+                                 << "msinfo32.exe";
+    QTest::newRow("star") << "%D\\Sub\\*.BIN"
+                          << "Tool.bin";
+    QTest::newRow("question marks") << "%D/Sub/?SINFO??.exe"
+                                    << "msinfo32.exe";
+    QTest::newRow("first of several, by name") << "%D/Sub/*"
+                                               << "msinfo32.exe";
+    QTest::newRow("a directory is no file") << "%D/Sub/folder.exe"
+                                            << "";
+    QTest::newRow("a hidden file is no normal file") << "%D/Sub/.hidden"
+                                                     << "";
+    QTest::newRow("no such file") << "%D/Sub/none.exe"
+                                  << "";
+    QTest::newRow("no such folder") << "%D/None/Tool.bin"
+                                    << "";
+    QTest::newRow("a folder, no name") << "%D/Sub/"
+                                       << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestRegistry::findFile()

@@ -73,8 +73,8 @@ public:
         const QPoint end(runtime::twipsToPixelsX(to.x()), runtime::twipsToPixelsY(to.y()));
         // As in GDI, the end point itself is not drawn.
         const bool horizontal = start.y() == end.y();
-        const QSize size = horizontal ? QSize(end.x() - start.x(), pixels)
-                                      : QSize(pixels, end.y() - start.y());
+        const QSize size
+            = horizontal ? QSize(end.x() - start.x(), pixels) : QSize(pixels, end.y() - start.y());
         setGeometry(QRect(start, size).normalized());
     }
 
@@ -86,7 +86,10 @@ private:
 };
 
 // The frame of a picture box: a sunken edge two pixels wide.
-void makeSunken(QFrame* frame) { frame->setFrameStyle(QFrame::WinPanel | QFrame::Sunken); }
+void makeSunken(QFrame* frame)
+{
+    frame->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+}
 
 template <typename Control, typename Made>
 Made* element(ControlArray<Control>& array, int index, Made* control, const char* name)
@@ -106,8 +109,7 @@ frmAbout::frmAbout(QWidget* parent)
     setWindowTitle(QStringLiteral("About Brindlehof"));
     // A fixed dialog frame: a caption and a close button, no icon, no minimise or maximise.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-        | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     // The twip sizes of the controls were made for 8-point text.
     QFont designFont = font();
     designFont.setPointSize(kDesignPointSize);
@@ -158,8 +160,8 @@ void frmAbout::createButtons()
             runtime::handled([this, handler] { (this->*handler)(0); }));
         return control;
     };
-    runtime::move(button(cmdOK, "cmdOK", QStringLiteral("OK"), &frmAbout::cmdOKClicked), 4245,
-        2625, 1260, 345);
+    runtime::move(button(cmdOK, "cmdOK", QStringLiteral("OK"), &frmAbout::cmdOKClicked), 4245, 2625,
+        1260, 345);
     runtime::move(button(cmdSysInfo, "cmdSysInfo", QStringLiteral("&System Info..."),
                       &frmAbout::cmdSysInfoClicked),
         4260, 3075, 1245, 345);
@@ -167,26 +169,26 @@ void frmAbout::createButtons()
 
 void frmAbout::createTexts()
 {
-    auto label = [this](ControlArray<QLabel>& array, int index, const char* name,
-                     const QString& text) {
-        auto* control = element(array, index, new QLabel(text, this), name);
-        control->setTextFormat(Qt::PlainText);
-        control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return control;
-    };
+    auto label
+        = [this](ControlArray<QLabel>& array, int index, const char* name, const QString& text) {
+              auto* control = element(array, index, new QLabel(text, this), name);
+              control->setTextFormat(Qt::PlainText);
+              control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+              return control;
+          };
     runtime::move(label(lblDisclaimer, 1, "lblDisclaimer", QString()), 120, 2640, 3870, 825);
     lblDisclaimer(1)->setWordWrap(true);
 
     // The etched rule: a grey line with a white one, two pixels wide, just below it.
     element(Line1, 1, new LineControl(this, { 90, 2445 }, { 5654, 2445 }, QColor(0x808080), 1),
         "Line1");
-    runtime::move(label(lblTitle, 0, "lblTitle", QStringLiteral("Kalvenmark")), 960, 240, 3885,
-        480);
+    runtime::move(
+        label(lblTitle, 0, "lblTitle", QStringLiteral("Kalvenmark")), 960, 240, 3885, 480);
     element(Line1, 0, new LineControl(this, { 105, 2460 }, { 5654, 2460 }, QColor(0xffffff), 2),
         "Line1");
     // Starts 720 twips left of the client area on purpose: its left part is out of sight.
-    runtime::move(label(lblVersion, 0, "lblVersion", QStringLiteral("Version")), -720, 240, 3885,
-        225);
+    runtime::move(
+        label(lblVersion, 0, "lblVersion", QStringLiteral("Version")), -720, 240, 3885, 225);
 }
 
 void frmAbout::setTabOrder()
@@ -199,8 +201,8 @@ void frmAbout::setTabOrder()
 
 void frmAbout::keyPressEvent(QKeyEvent* event)
 {
-    const bool plain = event->modifiers() == Qt::NoModifier
-        || event->modifiers() == Qt::KeypadModifier;
+    const bool plain
+        = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
     switch (event->key()) {
     case Qt::Key_Escape:
         // Neither button is the cancel button, so Escape closes nothing.

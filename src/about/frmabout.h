@@ -56,8 +56,8 @@ public:
     // of a string, the decimal text of a 32-bit number, and `KeyVal` as passed for any other
     // type. False, with `KeyVal` empty, when the key cannot be opened or the value read. A value
     // of no bytes raises run-time error 5 and leaves `KeyVal` as passed.
-    bool GetKeyValue(runtime::RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,
-        QString& KeyVal);
+    bool GetKeyValue(
+        runtime::RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
     // Starts the system information program the registry names, or says it is unavailable.
     void StartSysInfo();
 

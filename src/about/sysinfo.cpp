@@ -44,8 +44,8 @@ private:
 std::optional<QString> sysInfoProgram(frmAbout& form)
 {
     QString path;
-    if (form.GetKeyValue(runtime::kHKeyLocalMachine, QLatin1String(kPathKey),
-            QLatin1String(kPathValue), path))
+    if (form.GetKeyValue(
+            runtime::kHKeyLocalMachine, QLatin1String(kPathKey), QLatin1String(kPathValue), path))
         return path;
     if (form.GetKeyValue(runtime::kHKeyLocalMachine, QLatin1String(kFolderKey),
             QLatin1String(kFolderValue), path)) {
@@ -58,8 +58,8 @@ std::optional<QString> sysInfoProgram(frmAbout& form)
 
 } // namespace
 
-bool frmAbout::GetKeyValue(runtime::RegKey KeyRoot, const QString& KeyName,
-    const QString& SubKeyRef, QString& KeyVal)
+bool frmAbout::GetKeyValue(
+    runtime::RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal)
 {
     runtime::Registry& registry = runtime::registry();
     runtime::RegKey key = 0;

@@ -122,7 +122,8 @@ QString findFile(const QString& path)
     const QString pattern = posixPath.sliced(slash + 1);
     if (pattern.isEmpty() || path.contains(QChar(0)))
         return {};
-    const auto folder = platform::folderIgnoringCase(slash < 0 ? QString() : posixPath.left(slash + 1));
+    const auto folder
+        = platform::folderIgnoringCase(slash < 0 ? QString() : posixPath.left(slash + 1));
     if (!folder)
         return {};
     // Files only, hidden ones (a leading dot) left out; links to files count as files.

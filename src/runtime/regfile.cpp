@@ -23,8 +23,8 @@ constexpr qint64 kLargestHive = 8 * 1024 * 1024;
 
 // Rights that would change the registry: set value, create sub-key, create link, delete, write
 // DAC, write owner, generic all, generic write.
-constexpr std::uint32_t kWriteRights = 0x0002 | 0x0004 | 0x0020 | 0x00010000 | 0x00040000
-    | 0x00080000 | 0x10000000 | 0x40000000;
+constexpr std::uint32_t kWriteRights
+    = 0x0002 | 0x0004 | 0x0020 | 0x00010000 | 0x00040000 | 0x00080000 | 0x10000000 | 0x40000000;
 
 constexpr int kRegInvalidParameter = 87;
 
@@ -51,8 +51,14 @@ struct Value {
 using Values = QHash<QString, Value>;
 using Keys = QHash<QString, Values>;
 
-QString folded(QStringView text) { return text.toString().toCaseFolded(); }
-QString folded(const char* latin1) { return QString::fromLatin1(latin1).toCaseFolded(); }
+QString folded(QStringView text)
+{
+    return text.toString().toCaseFolded();
+}
+QString folded(const char* latin1)
+{
+    return QString::fromLatin1(latin1).toCaseFolded();
+}
 
 bool isStringType(std::uint32_t type)
 {
@@ -360,8 +366,8 @@ private:
 std::unique_ptr<Registry> parseRegFile(const QByteArray& contents)
 {
     const QStringList lines = logicalLines(decoded(contents));
-    const auto header = std::find_if(lines.begin(), lines.end(),
-        [](const QString& line) { return !line.trimmed().isEmpty(); });
+    const auto header = std::find_if(
+        lines.begin(), lines.end(), [](const QString& line) { return !line.trimmed().isEmpty(); });
     if (header == lines.end())
         return std::make_unique<RegFileRegistry>(Keys {});
     const QString first = header->trimmed();
