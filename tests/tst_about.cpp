@@ -86,8 +86,9 @@ void TestAbout::aboutShowsTheDesignedDialog()
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     QCOMPARE(dialog->windowTitle(), QStringLiteral("About Brindlehof"));
     QCOMPARE(dialog->windowType(), Qt::Dialog);
-    QVERIFY(
-        !(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QCOMPARE(dialog->size(), twips(0, 0, 5730, 3555).size());
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!dialog->isModal());

@@ -95,7 +95,6 @@ template <typename Control, typename Made>
 Made* element(ControlArray<Control>& array, int index, Made* control, const char* name)
 {
     control->setObjectName(QString::fromLatin1(name));
-    control->setProperty("Index", index);
     array.add(index, control);
     return control;
 }
@@ -107,9 +106,10 @@ frmAbout::frmAbout(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Brindlehof"));
-    // A fixed dialog frame: a caption and a close button, no icon, no minimise or maximise.
+    // A fixed dialog frame: a caption and a close button, no minimise or maximise. Without the
+    // system menu hint a dialog's caption shows no icon.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     // The twip sizes of the controls were made for 8-point text.
     QFont designFont = font();
     designFont.setPointSize(kDesignPointSize);

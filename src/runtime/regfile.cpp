@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QStringTokenizer>
 
 #include <algorithm>
 #include <array>
@@ -55,6 +56,7 @@ QString folded(QStringView text)
 {
     return text.toString().toCaseFolded();
 }
+
 QString folded(const char* latin1)
 {
     return QString::fromLatin1(latin1).toCaseFolded();
@@ -259,21 +261,25 @@ QString decoded(const QByteArray& contents)
 QStringList logicalLines(const QString& text)
 {
     QStringList lines;
-    QString pending;
-    for (QStringView line : text.split(u'\n')) {
-        QString joined = pending + (pending.isEmpty() ? line : line.trimmed()).toString();
-        if (joined.endsWith(u'\r'))
-            joined.chop(1);
-        const QString trimmed = joined.trimmed();
-        if (trimmed.endsWith(u'\\') && trimmed.contains(u"=hex", Qt::CaseInsensitive)) {
-            pending = trimmed.chopped(1);
+    QString current;
+    bool goesOn = false;
+    for (QStringView line : QStringTokenizer(text, u'\n')) {
+        line = line.trimmed();
+        // Joined in place, and only a hex value's first line is searched: a long value spread
+        // over many lines costs no more than one long line.
+        goesOn = line.endsWith(u'\\') && (goesOn || line.contains(u"=hex", Qt::CaseInsensitive));
+        if (current.isNull())
+            current = line.toString();
+        else
+            current += line;
+        if (goesOn) {
+            current.chop(1);
             continue;
         }
-        pending.clear();
-        lines.append(joined);
+        lines.append(std::exchange(current, QString()));
     }
-    if (!pending.isEmpty())
-        lines.append(pending);
+    if (!current.isNull())
+        lines.append(current);
     return lines;
 }
 
