@@ -45,6 +45,7 @@ private slots:
     void aboutShowsTheDesignedDialog();
     void controlsSitAtTheirTwips_data();
     void controlsSitAtTheirTwips();
+    void theBannerSitsInsideItsFrameAndTheIconBoxFitsItsPicture();
     void theRuleIsEtchedGreyOverWhite();
     void aboutTwiceShowsOneDialog();
     void okOrTheFrameDestroysItAndTheNextAboutIsFresh();
@@ -137,15 +138,21 @@ void TestAbout::controlsSitAtTheirTwips()
     QCOMPARE(control->geometry(), expected);
 }
 
+void TestAbout::theBannerSitsInsideItsFrameAndTheIconBoxFitsItsPicture()
+{
+    frmAbout* dialog = showAbout();
+    QVERIFY(dialog);
+    const QPoint inside = dialog->Picture1->contentsRect().topLeft();
+    QCOMPARE(dialog->Label1->geometry(), twips(600, 120, 3135, 1095).translated(inside));
+    const QLabel* icon = dialog->picIcon(0);
+    QCOMPARE(icon->pos(), twips(120, 120, 0, 0).topLeft());
+    QCOMPARE(icon->contentsRect().size(), QSize(32, 32));
+}
+
 void TestAbout::theRuleIsEtchedGreyOverWhite()
 {
     frmAbout* dialog = showAbout();
     QVERIFY(dialog);
-    // Label1 counts from inside its frame's edge; the icon's box fits its 32 x 32 picture.
-    const QPoint inside = dialog->Picture1->contentsRect().topLeft();
-    QCOMPARE(dialog->Label1->geometry(), twips(600, 120, 3135, 1095).translated(inside));
-    QCOMPARE(dialog->picIcon(0)->pos(), twips(120, 120, 0, 0).topLeft());
-
     const QImage image = dialog->grab().toImage();
     const int grey = runtime::twipsToPixelsY(2445);
     const int white = runtime::twipsToPixelsY(2460);
