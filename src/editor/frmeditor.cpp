@@ -1,5 +1,6 @@
 #include "frmeditor.h"
 
+#include <frmabout.h>
 #include <runtime.h>
 
 #include <QEvent>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 
 namespace editor {
 
@@ -21,6 +23,10 @@ constexpr double kClientHeight = 7785;
 constexpr float kMargin = 100;
 
 constexpr int kFontRulePointSize = 8;
+
+// The About dialog, one at a time. It has no parent, so it outlives this window when the
+// window's frame closes it.
+QPointer<about::frmAbout> g_about;
 
 } // namespace
 
@@ -160,6 +166,6 @@ void frmEditor::xChanged() { applyFontRule(); }
 
 void frmEditor::exitClicked() { runtime::end(); }
 
-void frmEditor::aboutClicked() { }
+void frmEditor::aboutClicked() { runtime::show(g_about); }
 
 } // namespace editor

@@ -7,4 +7,6 @@ namespace runtime::platform {
 
 Launcher& nativeLauncher();
 
+Registry& nativeRegistry();
+
 } // namespace runtime::platform

@@ -2,7 +2,11 @@
 // registry. What differs between platforms lives in platform_posix.cpp or platform_win.cpp.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <cstdint>
+#include <memory>
 
 namespace runtime {
 
@@ -32,6 +36,67 @@ void setLauncher(Launcher* launcher);
 
 // ---- Finding files ----------------------------------------------------------------------------
 
+// The name (without its folder) of the first normal file that `path` matches, or "" when none
+// does. The last part of the path may hold the wildcards * and ?. Directories, hidden and
+// system files never match. On POSIX a backslash separates folders as well as a slash, and
+// names match without regard to case, as they do on Windows.
+QString findFile(const QString& path);
+
 // ---- Registry ---------------------------------------------------------------------------------
+// The shape of advapi32's RegOpenKeyExA, RegQueryValueExA and RegCloseKey: results are Windows
+// error codes, names and string data are 8-bit.
+
+// A key handle: a predefined root, or a key that openKey gave.
+using RegKey = std::uintptr_t;
+
+// A predefined root handle, widened with its sign as Windows does on 64-bit systems.
+constexpr RegKey predefinedRegKey(std::uint32_t code)
+{
+    return static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(code)));
+}
+inline constexpr RegKey kHKeyLocalMachine = predefinedRegKey(0x80000002);
+
+inline constexpr std::uint32_t kKeyRead = 0x20019; // query value, enumerate, notify, read control
+
+inline constexpr int kRegSuccess = 0;
+inline constexpr int kRegFileNotFound = 2;
+inline constexpr int kRegAccessDenied = 5;
+inline constexpr int kRegInvalidHandle = 6;
+inline constexpr int kRegMoreData = 234;
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // Opens `subKey` under `root` (a predefined root or an open key) for the rights in `access`.
+    virtual int openKey(RegKey root, const QByteArray& subKey, std::uint32_t access, RegKey* key)
+        = 0;
+    // Reads the value `name` into `data`, which holds `*size` bytes. On return `*type` is the
+    // value's type and `*size` the size of its data; a buffer too small gets kRegMoreData and
+    // is left untouched.
+    virtual int queryValue(RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
+        std::uint32_t* size) = 0;
+    virtual int closeKey(RegKey key) = 0;
+};
+
+// The platform's registry, or the one a test set. Where the system has no registry it is a
+// read-only hive in the registry editor's export format, shipped with the program.
+Registry& registry();
+// Tests script the registry; nullptr restores the platform's.
+void setRegistry(Registry* registry);
+
+// A read-only registry holding what a file in the Windows registry editor's export format says
+// (REGEDIT4 or "Windows Registry Editor Version 5.00"). The contents are untrusted: a line that
+// cannot be read is skipped, and a file that is not such an export gives an empty registry.
+// Opening a key for any write right is refused with kRegAccessDenied, as a standard account is
+// refused under HKEY_LOCAL_MACHINE.
+std::unique_ptr<Registry> parseRegFile(const QByteArray& contents);
+// The same from a file; a missing or unreadable file gives an empty registry.
+std::unique_ptr<Registry> readRegFile(const QString& path);
 
 } // namespace runtime
