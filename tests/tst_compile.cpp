@@ -26,23 +26,6 @@ namespace {
 // Commands started by detached scripts land well within this; it only bounds a failing test.
 constexpr int kScriptTimeoutMs = 10000;
 
-class RecordingLauncher final : public runtime::Launcher {
-public:
-    RecordingLauncher() { runtime::setLauncher(this); }
-    ~RecordingLauncher() override { runtime::setLauncher(nullptr); }
-    Q_DISABLE_COPY_MOVE(RecordingLauncher)
-
-    void launchCommandLine(const QString& commandLine, runtime::WindowStyle style) override
-    {
-        commandLines.append(commandLine);
-        styles.append(style);
-    }
-    void launchProgram(const QString&, runtime::WindowStyle) override { }
-
-    QStringList commandLines;
-    QList<runtime::WindowStyle> styles;
-};
-
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
