@@ -67,8 +67,8 @@ private slots:
     void aScriptRunsWithOrWithoutItsExecutableBitAndHashBang_data();
     void aScriptRunsWithOrWithoutItsExecutableBitAndHashBang();
     void aScriptForAMissingInterpreterIsNotReadBySh();
-    void theWorkingFolderComesBeforePath();
-    void asmBatIsFoundOnPath();
+    void asmBatIsLookedUpInTheWorkingFolderThenOnPath_data();
+    void asmBatIsLookedUpInTheWorkingFolderThenOnPath();
     void withoutAsmBatCompileShowsError53AndTheEditorGoesOn();
 
     // ---- the example script ----
@@ -82,9 +82,12 @@ private slots:
 private:
     // asm.bat in `folder`, recording `tag`, its working folder and its arguments one per line.
     void writeRecordingScript(const QString& folder, const QByteArray& tag, bool executable = true,
-        const QByteArray& firstLine = "#!/bin/sh\n");
+        const QByteArray& firstLine = "#!/bin/sh\n",
+        const QString& name = QStringLiteral("asm.bat"));
     // Waits for the recording script to finish; its record, or "" when it never ran.
     QString record();
+    QString inWork(const QString& name) const { return QDir(m_work).filePath(name); }
+    void copyExampleScript();
     void compile(const QString& answer);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -124,12 +127,12 @@ void TestCompile::cleanup()
     m_dir.reset();
 }
 
-void TestCompile::writeRecordingScript(
-    const QString& folder, const QByteArray& tag, bool executable, const QByteArray& firstLine)
+void TestCompile::writeRecordingScript(const QString& folder, const QByteArray& tag,
+    bool executable, const QByteArray& firstLine, const QString& name)
 {
     const QByteArray record = m_dir->filePath(QStringLiteral("record")).toLocal8Bit();
     // Written whole and then renamed, so that a record that exists is complete.
-    writeFile(QDir(folder).filePath(QStringLiteral("asm.bat")),
+    writeFile(QDir(folder).filePath(name),
         firstLine + "{ echo '" + tag
             + "'; pwd -P; for word in \"$@\"; do printf '[%s]\\n' \"$word\"; done; } >'" + record
             + ".part' && mv '" + record + ".part' '" + record + "'\n",
@@ -143,6 +146,12 @@ QString TestCompile::record()
     return QString::fromLocal8Bit(readAll(path));
 }
 
+void TestCompile::copyExampleScript()
+{
+    QVERIFY(QFile::copy(
+        QStringLiteral(BRINDLEHOF_EXAMPLES_DIR "/asm.bat"), inWork(QStringLiteral("asm.bat"))));
+}
+
 void TestCompile::compile(const QString& answer)
 {
     ScriptedDialogs dialogs;
@@ -152,6 +161,8 @@ void TestCompile::compile(const QString& answer)
 }
 
 // ---- the prompt and the command line ------------------------------------------------------------
+
+namespace {
 
 // The real prompt, and messages recorded: a failure then shows in the test instead of leaving
 // a message box waiting.
@@ -188,6 +199,8 @@ void answerThePrompt(const QString& keys, Close how, QString* title, QString* la
             ->click();
     });
 }
+
+} // namespace
 
 void TestCompile::promptAsksForTheSourceUnderItsTitle()
 {
@@ -276,7 +289,7 @@ void TestCompile::editorReturnsWhileTheScriptStillRuns()
     // return only after it gave up, with the record already there.
     const QByteArray release = m_dir->filePath(QStringLiteral("release")).toLocal8Bit();
     writeRecordingScript(m_bin, "released");
-    writeFile(QDir(m_work).filePath(QStringLiteral("asm.bat")),
+    writeFile(inWork(QStringLiteral("asm.bat")),
         "#!/bin/sh\ni=0; while [ ! -e '" + release
             + "' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
               "exec '"
@@ -324,24 +337,32 @@ void TestCompile::aScriptForAMissingInterpreterIsNotReadBySh()
     QCOMPARE(record(), QStringLiteral("second\n%1\n[next]\n").arg(m_work));
 }
 
-void TestCompile::theWorkingFolderComesBeforePath()
+void TestCompile::asmBatIsLookedUpInTheWorkingFolderThenOnPath_data()
 {
-    writeRecordingScript(m_bin, "path");
-    writeRecordingScript(m_work, "work");
-    compile(QStringLiteral("demo"));
-    QCOMPARE(record(), QStringLiteral("work\n%1\n[demo]\n").arg(m_work));
+    QTest::addColumn<bool>("inWork");
+    QTest::addColumn<bool>("onPath");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("in the working folder") << true << false << QStringLiteral("work");
+    QTest::newRow("on PATH") << false << true << QStringLiteral("path");
+    QTest::newRow("in both") << true << true << QStringLiteral("work");
 }
 
-void TestCompile::asmBatIsFoundOnPath()
+void TestCompile::asmBatIsLookedUpInTheWorkingFolderThenOnPath()
 {
-    writeRecordingScript(m_bin, "path");
+    QFETCH(bool, inWork);
+    QFETCH(bool, onPath);
+    QFETCH(QString, found);
+    if (onPath)
+        writeRecordingScript(m_bin, "path");
+    if (inWork)
+        writeRecordingScript(m_work, "work");
     compile(QStringLiteral("demo"));
-    QCOMPARE(record(), QStringLiteral("path\n%1\n[demo]\n").arg(m_work));
+    QCOMPARE(record(), QStringLiteral("%1\n%2\n[demo]\n").arg(found, m_work));
 }
 
 void TestCompile::withoutAsmBatCompileShowsError53AndTheEditorGoesOn()
 {
-    QVERIFY(QDir(m_work).mkdir(QStringLiteral("asm.bat"))); // a folder is not the script
+    QVERIFY(QDir().mkdir(inWork(QStringLiteral("asm.bat")))); // a folder is not the script
     ScriptedDialogs dialogs;
     dialogs.answers = QStringList { QStringLiteral("demo") };
     m_editor->setText(QStringLiteral("kept"));
@@ -358,30 +379,27 @@ void TestCompile::withoutAsmBatCompileShowsError53AndTheEditorGoesOn()
 
 void TestCompile::exampleScriptAssemblesTheSourceIntoABinary()
 {
-    QVERIFY(QFile::copy(QStringLiteral(BRINDLEHOF_EXAMPLES_DIR "/asm.bat"),
-        QDir(m_work).filePath(QStringLiteral("asm.bat"))));
-    writeFile(QDir(m_work).filePath(QStringLiteral("demo.z80")),
+    copyExampleScript();
+    writeFile(inWork(QStringLiteral("demo.z80")),
         "        org 0\r\nstart:  ld a,1\r\n        ret\r\n", false);
     compile(QStringLiteral("demo"));
-    const QString log = QDir(m_work).filePath(QStringLiteral("demo.log"));
+    const QString log = inWork(QStringLiteral("demo.log"));
     QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("asm.bat:"), kScriptTimeoutMs);
     QCOMPARE(readAll(log), QByteArray("asm.bat: demo.z80 assembled into demo.bin\n"));
-    QCOMPARE(
-        readAll(QDir(m_work).filePath(QStringLiteral("demo.bin"))), QByteArray("\x3e\x01\xc9"));
+    QCOMPARE(readAll(inWork(QStringLiteral("demo.bin"))), QByteArray("\x3e\x01\xc9"));
 }
 
 void TestCompile::exampleScriptLeavesTheAssemblersMessagesInTheLog()
 {
-    QVERIFY(QFile::copy(QStringLiteral(BRINDLEHOF_EXAMPLES_DIR "/asm.bat"),
-        QDir(m_work).filePath(QStringLiteral("asm.bat"))));
-    writeFile(QDir(m_work).filePath(QStringLiteral("demo.z80")), "start:  ld a,\r\n", false);
-    writeFile(QDir(m_work).filePath(QStringLiteral("demo.bin")), "stale", false);
+    copyExampleScript();
+    writeFile(inWork(QStringLiteral("demo.z80")), "start:  ld a,\r\n", false);
+    writeFile(inWork(QStringLiteral("demo.bin")), "stale", false);
     compile(QStringLiteral("demo"));
-    const QString log = QDir(m_work).filePath(QStringLiteral("demo.log"));
+    const QString log = inWork(QStringLiteral("demo.log"));
     QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("asm.bat:"), kScriptTimeoutMs);
     QVERIFY2(readAll(log).startsWith("ERROR on line 1 of file demo.z80"), readAll(log).constData());
     QVERIFY(readAll(log).endsWith("asm.bat: demo.z80 not assembled (pasmo exit status 1)\n"));
-    QVERIFY(!QFile::exists(QDir(m_work).filePath(QStringLiteral("demo.bin"))));
+    QVERIFY(!QFile::exists(inWork(QStringLiteral("demo.bin"))));
 }
 
 // ---- launching a program by its path ------------------------------------------------------------
@@ -389,15 +407,10 @@ void TestCompile::exampleScriptLeavesTheAssemblersMessagesInTheLog()
 void TestCompile::aProgramPathWithSpacesIsNeverSplit()
 {
     // Split at its space, the path would start "run" with the argument "me".
-    writeRecordingScript(m_work, "split");
-    QVERIFY(QFile::rename(QDir(m_work).filePath(QStringLiteral("asm.bat")),
-        QDir(m_work).filePath(QStringLiteral("run"))));
-    writeRecordingScript(m_work, "whole");
-    QVERIFY(QFile::rename(QDir(m_work).filePath(QStringLiteral("asm.bat")),
-        QDir(m_work).filePath(QStringLiteral("run me"))));
-
+    writeRecordingScript(m_work, "split", true, "#!/bin/sh\n", QStringLiteral("run"));
+    writeRecordingScript(m_work, "whole", true, "#!/bin/sh\n", QStringLiteral("run me"));
     runtime::launcher().launchProgram(
-        QDir(m_work).filePath(QStringLiteral("run me")), runtime::WindowStyle::Normal);
+        inWork(QStringLiteral("run me")), runtime::WindowStyle::Normal);
     QCOMPARE(record(), QStringLiteral("whole\n%1\n").arg(m_work));
 }
 
@@ -405,7 +418,7 @@ void TestCompile::aMissingProgramRaisesError53()
 {
     try {
         runtime::launcher().launchProgram(
-            QDir(m_work).filePath(QStringLiteral("absent")), runtime::WindowStyle::Normal);
+            inWork(QStringLiteral("absent")), runtime::WindowStyle::Normal);
         QFAIL("no error raised");
     } catch (const runtime::RuntimeError& error) {
         QCOMPARE(error.number(), 53);

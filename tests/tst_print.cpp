@@ -36,7 +36,6 @@ private slots:
 
     // ---- when the document goes out ----
     void programEndReleasesTheDocument();
-    void aPrintAfterTheDocumentEndedStartsANewOne();
 
     // ---- no printer ----
     void withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn();
@@ -196,18 +195,6 @@ void TestPrint::programEndReleasesTheDocument()
     QCOMPARE(pdfText(m_pdf), QString());
     runtime::runProgramEndHooks();
     QCOMPARE(pdfText(m_pdf), QStringLiteral("held\n\n\f"));
-}
-
-void TestPrint::aPrintAfterTheDocumentEndedStartsANewOne()
-{
-    printText(QStringLiteral("first document"));
-    runtime::endPrinterDocument();
-    const QString second = m_dir->filePath(QStringLiteral("second.pdf"));
-    runtime::setPrinterPdfFile(second);
-    printText(QStringLiteral("second document"));
-    runtime::runProgramEndHooks();
-    QCOMPARE(pdfText(m_pdf), QStringLiteral("first document\n\n\f"));
-    QCOMPARE(pdfText(second), QStringLiteral("second document\n\n\f"));
 }
 
 // ---- no printer ---------------------------------------------------------------------------------

@@ -123,25 +123,26 @@ void printLine(Document& document, const QString& line)
     }
 }
 
-} // namespace
-
-void printerOutput(const QString& text)
-{
-    if (!g_document) {
-        g_document = startDocument();
-        atProgramEnd(endPrinterDocument);
-    }
-    for (const QString& line : linesOf(text))
-        printLine(*g_document, line);
-}
-
-void endPrinterDocument()
+// Ends the document: Qt hands it to the spooler now.
+void endDocument()
 {
     if (!g_document)
         return;
     const std::unique_ptr<Document> document = std::move(g_document);
     if (!document->painter.end())
         raise(Error::PrinterError);
+}
+
+} // namespace
+
+void printerOutput(const QString& text)
+{
+    if (!g_document) {
+        g_document = startDocument();
+        atProgramEnd(endDocument);
+    }
+    for (const QString& line : linesOf(text))
+        printLine(*g_document, line);
 }
 
 void setPrinterPdfFile(const QString& path)

@@ -17,9 +17,6 @@ namespace runtime {
 // error 482.
 void printerOutput(const QString& text);
 
-// Ends the current document and hands it to the spooler; the next output starts a new one.
-void endPrinterDocument();
-
 // Tests: documents started from now on are written to the PDF file at `path` instead of the
 // default queue; an empty path restores the queue.
 void setPrinterPdfFile(const QString& path);
