@@ -2,6 +2,7 @@
 #pragma once
 
 #include <runtime.h>
+#include <services.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -50,3 +51,30 @@ inline void whenModalBoxShows(std::function<void(QWidget*)> act)
     });
     timer->start();
 }
+
+// Command lines and programs recorded instead of started.
+class RecordingLauncher final : public runtime::Launcher {
+public:
+    RecordingLauncher() { runtime::setLauncher(this); }
+    ~RecordingLauncher() override { runtime::setLauncher(nullptr); }
+    Q_DISABLE_COPY_MOVE(RecordingLauncher)
+
+    void launchCommandLine(const QString& commandLine, runtime::WindowStyle style) override
+    {
+        commandLines.append(commandLine);
+        styles.append(style);
+    }
+    // As the real launchers do, a program that cannot start (an empty path, or `fail`) raises 53.
+    void launchProgram(const QString& path, runtime::WindowStyle style) override
+    {
+        programs.append(path);
+        styles.append(style);
+        if (path.isEmpty() || fail)
+            runtime::raise(runtime::Error::FileNotFound);
+    }
+
+    QStringList commandLines;
+    QStringList programs;
+    QList<runtime::WindowStyle> styles;
+    bool fail = false;
+};

@@ -1,4 +1,4 @@
-// Stand-ins for System Info: a registry scripted as .reg text, and a launcher that records.
+// A stand-in for the Windows registry: a hive scripted as .reg text.
 #pragma once
 
 #include <runtime.h>
@@ -50,27 +50,3 @@ private:
     std::unique_ptr<runtime::Registry> m_hive;
 };
 
-// Records what would be started; an empty path, or any path when told to, fails to start.
-class RecordingLauncher final : public runtime::Launcher {
-public:
-    RecordingLauncher() { runtime::setLauncher(this); }
-    ~RecordingLauncher() override { runtime::setLauncher(nullptr); }
-    Q_DISABLE_COPY_MOVE(RecordingLauncher)
-
-    void launchCommandLine(const QString& commandLine, runtime::WindowStyle) override
-    {
-        commandLines.append(commandLine);
-    }
-    void launchProgram(const QString& path, runtime::WindowStyle style) override
-    {
-        programs.append(path);
-        normal &= style == runtime::WindowStyle::Normal;
-        if (path.isEmpty() || fail)
-            runtime::raise(runtime::Error::FileNotFound);
-    }
-
-    QStringList programs;
-    QStringList commandLines;
-    bool normal = true;
-    bool fail = false;
-};

@@ -254,6 +254,9 @@ void TestEditor::aboutAndCompileAnswerAClickAndTheirAccessKeys()
 {
     QFETCH(QString, name);
     QFETCH(int, key);
+    // Compile asks for a source and starts a script: answered and recorded here.
+    ScriptedDialogs dialogs;
+    RecordingLauncher launcher;
     auto* action = m_editor->findChild<QAction*>(name);
     QVERIFY(action);
     QSignalSpy triggered(action, &QAction::triggered);

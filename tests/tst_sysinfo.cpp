@@ -157,7 +157,7 @@ void TestSysInfo::startSysInfo()
     launched.replaceInStrings(QStringLiteral("%DIR%"), dir.path());
     QCOMPARE(launcher.programs, launched);
     QVERIFY(launcher.commandLines.isEmpty());
-    QVERIFY(launcher.normal);
+    QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
     const bool started = !launched.isEmpty() && !launched.first().isEmpty() && !launchFails;
     QCOMPARE(dialogs.messages, started ? QStringList() : QStringList({ kUnavailable }));
     QCOMPARE(registry.opened.size(), lookups);

@@ -1,7 +1,15 @@
 // Windows.
+#include "commandline.h"
 #include "platform.h"
 #include "runtime.h"
 #include "win32.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringView>
+
+#include <algorithm>
+#include <string>
 
 namespace runtime::platform {
 
@@ -9,20 +17,94 @@ namespace {
 
 // ---- Launching programs -----------------------------------------------------------------------
 
+// The command interpreter runs a batch file and acts on these wherever they stand in the line,
+// `%` even inside quotes: an answer such as `demo & del *.*` would be two commands, and a line
+// break ends the command early. A source name never needs them, so a line that holds one is
+// refused before anything starts.
+constexpr QStringView kInterpreterMetacharacters = u"&|<>^%\"\r\n";
+
+bool isBatchFile(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.compare(QLatin1String("bat"), Qt::CaseInsensitive) == 0
+        || suffix.compare(QLatin1String("cmd"), Qt::CaseInsensitive) == 0;
+}
+
+// cmd.exe from the system folder, never one that happens to lie in the current folder.
+QString commandInterpreter()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        raise(Error::FileNotFound);
+    return QString::fromWCharArray(folder, static_cast<qsizetype>(length))
+        + QLatin1String("\\cmd.exe");
+}
+
+[[noreturn]] void raiseLastError()
+{
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        raise(Error::FileNotFound);
+    case ERROR_ACCESS_DENIED:
+        raise(Error::PermissionDenied);
+    default:
+        raise(Error::InvalidProcedureCall);
+    }
+}
+
+// Starts `commandLine`, running `application` when one is given, else the program its first
+// word names; returns at once without watching the task.
+void createProcess(const QString& application, const QString& commandLine, WindowStyle style)
+{
+    STARTUPINFOW startup {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = style == WindowStyle::Minimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
+    PROCESS_INFORMATION process {};
+    const std::wstring program = application.toStdWString();
+    // CreateProcessW may write into the command line: it gets a copy of its own.
+    std::wstring line = commandLine.toStdWString();
+    if (!CreateProcessW(application.isEmpty() ? nullptr : program.c_str(), line.data(), nullptr,
+            nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        raiseLastError();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 class WindowsLauncher final : public Launcher {
 public:
     void launchCommandLine(const QString& commandLine, WindowStyle style) override
     {
-        Q_UNUSED(commandLine);
-        Q_UNUSED(style);
-        raise(Error::FileNotFound);
+        if (std::any_of(commandLine.begin(), commandLine.end(),
+                [](QChar c) { return kInterpreterMetacharacters.contains(c); }))
+            raise(Error::InvalidProcedureCall);
+        // Through the interpreter a missing script still starts successfully, so the caller
+        // would never learn of it: look it up first.
+        const QStringList words = splitCommandLine(commandLine);
+        const QString program = words.isEmpty() ? QString() : findProgram(words.first());
+        if (program.isEmpty())
+            raise(Error::FileNotFound);
+        if (isBatchFile(program)) {
+            // /d: no AutoRun commands from the registry; /v:off: no !variable! expansion.
+            createProcess(
+                commandInterpreter(), QLatin1String("cmd.exe /d /v:off /c ") + commandLine, style);
+        } else {
+            createProcess(program, commandLine, style);
+        }
     }
 
     void launchProgram(const QString& path, WindowStyle style) override
     {
-        Q_UNUSED(path);
-        Q_UNUSED(style);
-        raise(Error::FileNotFound);
+        // Quoted, the path is one word: C:\Program Files\x.exe cannot start C:\Program.exe. No
+        // file name holds a quote, so none can end the quoting early.
+        if (path.isEmpty())
+            raise(Error::FileNotFound);
+        if (path.contains(QLatin1Char('"')))
+            raise(Error::InvalidProcedureCall);
+        createProcess(
+            {}, QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"'), style);
     }
 };
 

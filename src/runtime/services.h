@@ -14,6 +14,17 @@ namespace runtime {
 
 // ---- Printer ----------------------------------------------------------------------------------
 
+// Printer output: appends `text` and a line end to the printer's current document, starting one
+// on the system's default print queue at the first output. Lines wider than the page wrap and new
+// pages come as the text needs. Nothing reaches the spooler before the document ends, which
+// happens when the program ends. No default queue, or a document that cannot be started, raises
+// error 482.
+void printerOutput(const QString& text);
+
+// Tests: documents started from now on are written to the PDF file at `path` instead of the
+// default queue; an empty path restores the queue.
+void setPrinterPdfFile(const QString& path);
+
 // ---- Launching programs -----------------------------------------------------------------------
 
 // Window style of a launched program: 1 a normal window with focus, 2 minimised with focus.
