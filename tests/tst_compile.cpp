@@ -78,6 +78,7 @@ private slots:
     // ---- launching a program by its path ----
     void aProgramPathWithSpacesIsNeverSplit();
     void aMissingProgramRaisesError53();
+    void aProgramPathWrittenTheWindowsWayStartsTheFileItNames();
 
 private:
     // asm.bat in `folder`, recording `tag`, its working folder and its arguments one per line.
@@ -423,6 +424,17 @@ void TestCompile::aMissingProgramRaisesError53()
     } catch (const runtime::RuntimeError& error) {
         QCOMPARE(error.number(), 53);
     }
+}
+
+void TestCompile::aProgramPathWrittenTheWindowsWayStartsTheFileItNames()
+{
+    // As a registry folder plus "\\MSINFO32.EXE" names it: backslashes, and another case.
+    QVERIFY(QDir(m_work).mkpath(QStringLiteral("Tools")));
+    writeRecordingScript(inWork(QStringLiteral("Tools")), "msinfo", true, "#!/bin/sh\n",
+        QStringLiteral("msinfo32.exe"));
+    QString path = inWork(QStringLiteral("TOOLS\\MSINFO32.EXE"));
+    runtime::launcher().launchProgram(path, runtime::WindowStyle::Normal);
+    QCOMPARE(record(), QStringLiteral("msinfo\n%1\n").arg(m_work));
 }
 
 QTEST_MAIN(TestCompile)

@@ -15,6 +15,8 @@ namespace runtime::platform {
 
 namespace {
 
+std::optional<QString> folderIgnoringCase(const QString& path);
+
 // ---- Launching programs -----------------------------------------------------------------------
 
 bool startsWithInterpreterLine(const QString& path)
@@ -53,10 +55,24 @@ public:
         Q_UNUSED(style);
         if (path.isEmpty())
             raise(Error::FileNotFound);
-        startDetached(path, {});
+        startDetached(programPath(path), {});
     }
 
 private:
+    // A path written the Windows way, as the registry gives it (backslashes, any case), names
+    // the file that findFile finds for it, so what was found can also be started.
+    static QString programPath(const QString& path)
+    {
+        if (QFileInfo::exists(path) || !path.contains(u'\\') || path.contains(u'*')
+            || path.contains(u'?'))
+            return path;
+        QString posixPath = path;
+        posixPath.replace(u'\\', u'/');
+        const QString name = findFile(path);
+        const auto folder = folderIgnoringCase(posixPath.left(posixPath.lastIndexOf(u'/') + 1));
+        return name.isEmpty() || !folder ? path : QDir(*folder).filePath(name);
+    }
+
     // Detached: the program outlives this call and is never waited for; it inherits the
     // editor's working folder and its output goes where the editor's goes.
     static void startDetached(const QString& program, const QStringList& arguments)

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
 #include <vector>
 
 namespace runtime {
@@ -14,6 +15,8 @@ namespace {
 
 // The window the box belongs to: the active one, so that it is modal over what the user sees.
 QWidget* boxParent() { return QApplication::activeWindow(); }
+
+constexpr double kPromptWidth = 4800; // twips
 
 class QtDialogs final : public Dialogs {
 public:
@@ -25,6 +28,13 @@ public:
         box.setInputMode(QInputDialog::TextInput);
         box.setTextEchoMode(QLineEdit::Normal);
         box.setWindowModality(Qt::ApplicationModal);
+        // Wide enough for its title in the title bar, beside the frame's buttons; the box sizes
+        // itself to its contents, so the edit line carries the width.
+        constexpr int kFrameButtons = 140;
+        if (auto* edit = box.findChild<QLineEdit*>()) {
+            edit->setMinimumWidth(std::max(twipsToPixelsX(kPromptWidth),
+                box.fontMetrics().horizontalAdvance(title) + kFrameButtons));
+        }
         return box.exec() == QDialog::Accepted ? box.textValue() : QString();
     }
 
