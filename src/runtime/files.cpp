@@ -65,7 +65,7 @@ QString unencodable(QStringView text, qsizetype at)
         - before.count(u"\r\n");
     const QString name = QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
     return QStringLiteral("Character %1 on line %2 is not in code page Windows-1252")
-        .arg(QChar::isPrint(code) ? QStringLiteral("\"%1\" (%2)").arg(shown, name) : name)
+        .arg(QChar::isPrint(code) && !QChar::isSpace(code) ? QStringLiteral("\"%1\" (%2)").arg(shown, name) : name)
         .arg(line);
 }
 
@@ -238,7 +238,10 @@ OpenFile openInput(const QString& path)
 OpenFile openOutput(const QString& path)
 {
     auto output = std::make_unique<OutputFile>(path);
-    if (QFileInfo(path).isDir() || !output->file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile ignores a failure while flushing its buffer at commit, and would
+    // replace the target with what little reached the disk. Each line is one write instead.
+    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (QFileInfo(path).isDir() || !output->file.open(mode))
         raise(openFailure(path, FileMode::Output));
     return output;
 }
