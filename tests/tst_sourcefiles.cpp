@@ -238,6 +238,7 @@ void TestSourceFiles::savedTextEndsWithOneLineEnd_data()
     QTest::newRow("no final line end") << "nop" << QByteArray("nop\r\n");
     QTest::newRow("a final line end") << "nop\r\n" << QByteArray("nop\r\n");
     QTest::newRow("an empty last line") << "nop\r\n\r\n" << QByteArray("nop\r\n\r\n");
+    QTest::newRow("LF and CR line breaks") << "a\nb\rc" << QByteArray("a\r\nb\r\nc\r\n");
 }
 
 void TestSourceFiles::savedTextEndsWithOneLineEnd()
