@@ -50,7 +50,8 @@ inline int errorOf(const std::function<void()>& statement)
 // A file system mounted on `dir` while the object lives.
 class Mount {
 public:
-    ~Mount() { QProcess::execute(QStringLiteral("umount"), { m_dir }); }
+    // Lazily, so that a file a failed test left open cannot keep the mount behind.
+    ~Mount() { QProcess::execute(QStringLiteral("umount"), { "--lazy", m_dir }); }
     Q_DISABLE_COPY_MOVE(Mount)
 
     // A tmpfs of `kib` KiB that, after `keep` is written into it, has `room` bytes left, so
