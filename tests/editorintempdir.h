@@ -36,8 +36,9 @@ protected:
         runtime::skipOnError(runtime::closeAllFiles);
         QDir::setCurrent(m_previousDir);
         // What a test locked must be removable again.
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
         for (const char* folder : { "in", "out" })
-            QFile::setPermissions(path(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(path(folder), ownerOnly);
         m_dir.reset();
     }
 

@@ -157,7 +157,7 @@ void TestSourceFailures::failingSaveShowsItsErrorAndKeepsTheOldFile()
     const QByteArray before = readFile(old);
     const QStringList namesBefore = namesIn(path("out"));
     // More than the full disk's room, so that the write stops partway.
-    const QString typed = QString(100, QLatin1Char('x')).append(QLatin1String("\r\n")).repeated(1000);
+    const QString typed = (QString(100, QLatin1Char('x')) + QLatin1String("\r\n")).repeated(1000);
     m_editor->setText(typed);
     {
         const AsNobody nobody(fault == Fault::NoPermission);
@@ -192,7 +192,7 @@ void TestSourceFailures::unwritableCharacterIsNamedAndNothingIsSaved()
     QFETCH(QString, description);
     writeFile(path("old.z80"), "old\r\n");
     m_editor->setText(QString());
-    m_editor->x->insertPlainText(QString(typed).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    m_editor->x->insertPlainText(QString(typed).replace(QLatin1String("\r\n"), QChar(u'\n')));
     save(QStringLiteral("old"));
     QCOMPARE(m_dialogs->messages,
         QStringList({ "Run-time error '5':\n\nCharacter " + description

@@ -120,12 +120,14 @@ void TestSourceFiles::bytesAreWindows1252BothWays()
 {
     writeFile(path("cp.z80"), "\x80\x93\x94\x81\xA0\xE9\x9F\r\n");
     open(QStringLiteral("cp"));
-    QCOMPARE(m_editor->x->document()->firstBlock().text(), QStringLiteral("€“”\u0081\u00A0éŸ"));
+    QCOMPARE(m_editor->x->document()->firstBlock().text(),
+        QStringLiteral("€“”\u0081\u00A0éŸ"));
 
     m_editor->x->moveCursor(QTextCursor::End);
     m_editor->x->insertPlainText(QStringLiteral("defb '…', '™'"));
     save(QStringLiteral("cp"));
-    QCOMPARE(readFile(path("cp.z80")), QByteArray("\x80\x93\x94\x81\xA0\xE9\x9F\r\ndefb '\x85', '\x99'\r\n"));
+    QCOMPARE(readFile(path("cp.z80")),
+        QByteArray("\x80\x93\x94\x81\xA0\xE9\x9F\r\ndefb '\x85', '\x99'\r\n"));
 }
 
 void TestSourceFiles::savedTextEndsWithOneLineEnd_data()

@@ -64,8 +64,9 @@ QString unencodable(QStringView text, qsizetype at)
     const qsizetype line = 1 + before.count(u'\n') + before.count(u'\r')
         - before.count(u"\r\n");
     const QString name = QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+    const bool visible = QChar::isPrint(code) && !QChar::isSpace(code);
     return QStringLiteral("Character %1 on line %2 is not in code page Windows-1252")
-        .arg(QChar::isPrint(code) && !QChar::isSpace(code) ? QStringLiteral("\"%1\" (%2)").arg(shown, name) : name)
+        .arg(visible ? QStringLiteral("\"%1\" (%2)").arg(shown, name) : name)
         .arg(line);
 }
 
