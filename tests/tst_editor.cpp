@@ -272,6 +272,7 @@ void TestEditor::aboutAndCompileAnswerAClickAndTheirAccessKeys()
 
 void TestEditor::fileCommandsAnswerTheirAccessKeys()
 {
+    ScriptedDialogs dialogs; // Open asks for a name; the script cancels it.
     QSignalSpy opened(m_editor->open, &QAction::triggered);
     m_editor->activateWindow();
     QTest::keyClick(m_editor.get(), Qt::Key_F, Qt::AltModifier);

@@ -1,0 +1,328 @@
+// Sequential files by number: line input and output in Windows-1252, with CR LF line ends.
+#include "runtime.h"
+#include "services.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStorageInfo>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <optional>
+#include <variant>
+
+namespace runtime {
+
+namespace {
+
+// ---- Code page --------------------------------------------------------------------------------
+
+// Windows-1252 bytes 80 to 9F; the rest of the code page is Latin-1. The five bytes it leaves
+// undefined map to the C1 controls of the same number, so that decoding never loses a byte.
+constexpr std::array<char16_t, 32> kHighBytes {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, //
+};
+
+constexpr char16_t decodeByte(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? kHighBytes[byte - 0x80] : char16_t(byte);
+}
+
+// The byte for a character, or -1 when the code page has none.
+int encodeChar(char16_t ch)
+{
+    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
+        return ch;
+    const auto* found = std::find(kHighBytes.begin(), kHighBytes.end(), ch);
+    return found != kHighBytes.end() ? int(0x80 + (found - kHighBytes.begin())) : -1;
+}
+
+void appendDecoded(QString& line, const char* begin, const char* end)
+{
+    const qsizetype at = line.size();
+    line.resize(at + (end - begin));
+    QChar* to = line.data() + at;
+    for (const char* from = begin; from != end; ++from)
+        *to++ = QChar(decodeByte(static_cast<unsigned char>(*from)));
+}
+
+// "Character "→" (U+2192) on line 3 ...": the line counts every line end before the character.
+QString unencodable(QStringView text, qsizetype at)
+{
+    char32_t code = text[at].unicode();
+    QString shown = text.mid(at, 1).toString();
+    if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+        code = QChar::surrogateToUcs4(text[at], text[at + 1]);
+        shown = text.mid(at, 2).toString();
+    }
+    const QStringView before = text.first(at);
+    const qsizetype line = 1 + before.count(u'\n') + before.count(u'\r')
+        - before.count(u"\r\n");
+    const QString name = QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+    const bool visible = QChar::isPrint(code) && !QChar::isSpace(code);
+    return QStringLiteral("Character %1 on line %2 is not in code page Windows-1252")
+        .arg(visible ? QStringLiteral("\"%1\" (%2)").arg(shown, name) : name)
+        .arg(line);
+}
+
+QByteArray encodeLine(QStringView text)
+{
+    QByteArray bytes(text.size() + 2, Qt::Uninitialized);
+    char* to = bytes.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int byte = encodeChar(text[i].unicode());
+        if (byte < 0)
+            raise(Error::InvalidProcedureCall, unencodable(text, i));
+        *to++ = char(byte);
+    }
+    to[0] = '\r';
+    to[1] = '\n';
+    return bytes;
+}
+
+// ---- Open files -------------------------------------------------------------------------------
+
+constexpr qint64 kChunk = 64 * 1024;
+// The longest file name most file systems take, in bytes.
+constexpr qsizetype kMaxNameBytes = 255;
+
+class InputFile {
+public:
+    explicit InputFile(std::unique_ptr<QIODevice> device)
+        : m_device(std::move(device))
+    {
+    }
+
+    bool atEnd() { return m_pos == m_buffer.size() && !fill(); }
+
+    QString readLine()
+    {
+        if (atEnd())
+            raise(Error::InputPastEndOfFile);
+        QString line;
+        for (;;) {
+            const char* data = m_buffer.constData();
+            const char* end = data + m_buffer.size();
+            const char* stop = std::find_if(data + m_pos, end,
+                [](char c) { return c == '\r' || c == '\n'; });
+            appendDecoded(line, data + m_pos, stop);
+            m_pos = stop - data;
+            if (stop != end) {
+                const char lineEnd = *stop;
+                ++m_pos;
+                // The LF of a CR LF may come with the next chunk.
+                if (lineEnd == '\r' && !atEnd() && m_buffer.at(m_pos) == '\n')
+                    ++m_pos;
+                return line;
+            }
+            if (!fill())
+                return line;
+        }
+    }
+
+private:
+    bool fill()
+    {
+        m_buffer.resize(kChunk);
+        const qint64 read = m_device->read(m_buffer.data(), kChunk);
+        m_buffer.resize(std::max<qint64>(read, 0));
+        m_pos = 0;
+        if (read < 0)
+            raise(Error::DeviceIOError);
+        return read > 0;
+    }
+
+    std::unique_ptr<QIODevice> m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+};
+
+struct OutputFile {
+    explicit OutputFile(const QString& path)
+        : file(path)
+    {
+    }
+    QSaveFile file;
+    qint64 written = 0;
+    bool spoiled = false;
+};
+
+using OpenFile = std::variant<std::unique_ptr<InputFile>, std::unique_ptr<OutputFile>>;
+
+std::map<int, OpenFile>& openFiles()
+{
+    static std::map<int, OpenFile> files;
+    return files;
+}
+
+InputFilter& inputFilter()
+{
+    static InputFilter filter;
+    return filter;
+}
+
+void raiseBadFileMode() { throw RuntimeError(54, describe(54)); }
+
+OpenFile& fileNumbered(int number)
+{
+    const auto found = openFiles().find(number);
+    if (found == openFiles().end())
+        raise(Error::BadFileNameOrNumber);
+    return found->second;
+}
+
+InputFile& inputFile(int number)
+{
+    auto* input = std::get_if<std::unique_ptr<InputFile>>(&fileNumbered(number));
+    if (!input)
+        raiseBadFileMode();
+    return **input;
+}
+
+OutputFile& outputFile(int number)
+{
+    auto* output = std::get_if<std::unique_ptr<OutputFile>>(&fileNumbered(number));
+    if (!output)
+        raiseBadFileMode();
+    return **output;
+}
+
+// ---- Failures ---------------------------------------------------------------------------------
+// Qt reports only that opening or writing failed, so the cause is read off the file system.
+
+Error openFailure(const QString& path, FileMode mode)
+{
+    const QFileInfo info(path);
+    const QFileInfo directory(info.absolutePath());
+    if (info.isDir())
+        return Error::PathFileAccessError;
+    if (!directory.isDir())
+        return Error::PathNotFound;
+    if (QFile::encodeName(info.fileName()).size() > kMaxNameBytes)
+        return Error::PathFileAccessError;
+    if (mode == FileMode::Input) {
+        if (!info.exists())
+            return Error::FileNotFound;
+        return info.isReadable() ? Error::PathFileAccessError : Error::PermissionDenied;
+    }
+    if (!directory.isWritable() || (info.exists() && !info.isWritable()))
+        return Error::PermissionDenied;
+    return Error::PathFileAccessError;
+}
+
+// Disk full when the volume has no room left for what the file was to hold.
+Error writeFailure(const OutputFile& output)
+{
+    const QStorageInfo volume(QFileInfo(output.file.fileName()).absolutePath());
+    const qint64 block = std::max(volume.blockSize(), 1);
+    const qint64 needed = (output.written + block - 1) / block * block;
+    return volume.isValid() && volume.bytesAvailable() < needed ? Error::DiskFull
+                                                                : Error::DeviceIOError;
+}
+
+OpenFile openInput(const QString& path)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (QFileInfo(path).isDir() || !file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        raise(openFailure(path, FileMode::Input));
+    std::unique_ptr<QIODevice> device = std::move(file);
+    if (inputFilter())
+        device = inputFilter()(std::move(device));
+    return std::make_unique<InputFile>(std::move(device));
+}
+
+OpenFile openOutput(const QString& path)
+{
+    auto output = std::make_unique<OutputFile>(path);
+    // Unbuffered: QSaveFile ignores a failure while flushing its buffer at commit, and would
+    // replace the target with what little reached the disk. Each line is one write instead.
+    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (QFileInfo(path).isDir() || !output->file.open(mode))
+        raise(openFailure(path, FileMode::Output));
+    return output;
+}
+
+void closeAtProgramEnd()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    atProgramEnd([] {
+        registered = false;
+        closeAllFiles();
+    });
+}
+
+} // namespace
+
+void openFile(const QString& path, FileMode mode, int number)
+{
+    if (number < 1 || number > 255)
+        raise(Error::BadFileNameOrNumber);
+    if (openFiles().contains(number))
+        raise(Error::FileAlreadyOpen);
+    // A NUL would cut the name short at the system's door and open another file.
+    if (path.isEmpty() || path.contains(QChar(0)))
+        raise(path.isEmpty() ? Error::BadFileNameOrNumber : Error::PathFileAccessError);
+    OpenFile file = mode == FileMode::Input ? openInput(path) : openOutput(path);
+    openFiles().emplace(number, std::move(file));
+    closeAtProgramEnd();
+}
+
+QString readLine(int number) { return inputFile(number).readLine(); }
+
+bool atEndOfFile(int number) { return inputFile(number).atEnd(); }
+
+void writeLine(int number, QStringView text)
+{
+    OutputFile& output = outputFile(number);
+    if (output.spoiled)
+        raise(Error::DeviceIOError);
+    // Spoiled until the write has gone through, whatever stops it.
+    output.spoiled = true;
+    const QByteArray bytes = encodeLine(text);
+    output.written += bytes.size();
+    // A short write is not an error to QSaveFile, which would commit the cut-off file.
+    if (output.file.write(bytes) != bytes.size()) {
+        output.file.cancelWriting();
+        raise(writeFailure(output));
+    }
+    output.spoiled = false;
+}
+
+void closeFile(int number)
+{
+    OpenFile file = std::move(fileNumbered(number));
+    openFiles().erase(number);
+    auto* output = std::get_if<std::unique_ptr<OutputFile>>(&file);
+    // A spoiled file is discarded when it goes out of scope, which leaves the target untouched.
+    if (!output || (*output)->spoiled)
+        return;
+    if (!(*output)->file.commit())
+        raise(writeFailure(**output));
+}
+
+void closeAllFiles()
+{
+    std::optional<RuntimeError> first;
+    while (!openFiles().empty()) {
+        try {
+            closeFile(openFiles().begin()->first);
+        } catch (...) {
+            if (!first)
+                first = currentError();
+        }
+    }
+    if (first)
+        throw *first;
+}
+
+void setInputFilter(InputFilter filter) { inputFilter() = std::move(filter); }
+
+} // namespace runtime
