@@ -3,7 +3,6 @@
 #include <frmeditor.h>
 #include <runtime.h>
 
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
@@ -14,75 +13,54 @@ class TestExit : public QObject {
     Q_OBJECT
 
 private slots:
-    void closingTheWindowByItsFrameEndsTheProgram();
-    void exitWithUnsavedTextEndsWithoutAQuestion();
+    void programEndsWithoutAQuestion_data();
+    void programEndsWithoutAQuestion();
 };
 
-namespace {
-
-// Runs the event loop until the program ends; a question left open would keep it running, so a
-// guard ends it with 99 instead of hanging the test.
-int runUntilTheProgramEnds(bool* askedSomething)
+void TestExit::programEndsWithoutAQuestion_data()
 {
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout,
-        [askedSomething] { *askedSomething |= QApplication::activeModalWidget() != nullptr; });
-    watch.start(5);
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(5000);
-    return QCoreApplication::exec();
+    QTest::addColumn<bool>("byExit");
+    QTest::newRow("closing the window by its frame") << false;
+    QTest::newRow("Exit with unsaved text") << true;
 }
 
-} // namespace
-
-void TestExit::closingTheWindowByItsFrameEndsTheProgram()
+void TestExit::programEndsWithoutAQuestion()
 {
-    QPointer<editor::frmEditor> editor = new editor::frmEditor;
-    editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->show();
-    QVERIFY(QTest::qWaitForWindowExposed(editor));
-    bool ended = false;
-    runtime::atProgramEnd([&] { ended = true; });
-
-    QTimer::singleShot(0, editor, [editor] {
-        QTest::keyClicks(editor->x, QStringLiteral("unsaved work"));
-        editor->windowHandle()->close();
-    });
-    bool askedSomething = false;
-    QCOMPARE(runUntilTheProgramEnds(&askedSomething), 0);
-    QVERIFY(!askedSomething);
-    // No handler of the program ran: what is held is released by main() after the loop.
-    QVERIFY(!ended);
-    runtime::runProgramEndHooks();
-    QVERIFY(ended);
-}
-
-void TestExit::exitWithUnsavedTextEndsWithoutAQuestion()
-{
+    QFETCH(bool, byExit);
     QPointer<editor::frmEditor> editor = new editor::frmEditor;
     editor->setAttribute(Qt::WA_DeleteOnClose);
     editor->show();
     QVERIFY(QTest::qWaitForWindowExposed(editor));
     QPointer<QWidget> other = new QWidget;
     other->setAttribute(Qt::WA_DeleteOnClose);
-    other->show();
-
+    if (byExit)
+        other->show();
     bool released = false;
     runtime::atProgramEnd([&] { released = true; });
 
-    QTimer::singleShot(0, editor, [editor] {
+    QTimer::singleShot(0, editor, [editor, byExit] {
         QTest::keyClicks(editor->x, QStringLiteral("unsaved work"));
-        editor->exit->trigger();
+        byExit ? editor->exit->trigger() : (void)editor->windowHandle()->close();
     });
+    // A question would keep the loop running: the guard ends it with 99 instead of hanging.
     bool askedSomething = false;
-    QCOMPARE(runUntilTheProgramEnds(&askedSomething), 0);
+    QTimer watch, guard;
+    connect(&watch, &QTimer::timeout,
+        [&] { askedSomething |= QApplication::activeModalWidget() != nullptr; });
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    watch.start(5);
+    guard.start(5000);
+    QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(!askedSomething);
-    QVERIFY(released);
+
+    // Exit releases what is held and closes every window; closing by the frame runs no handler
+    // of the program, and main() releases what is held after the loop.
+    QCOMPARE(released, byExit);
+    runtime::runProgramEndHooks();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(editor.isNull());
-    QVERIFY(other.isNull());
+    QCOMPARE(other.isNull(), byExit);
+    delete other;
 }
 
 QTEST_MAIN(TestExit)
