@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -46,7 +47,12 @@ inline void whenModalBoxShows(std::function<void(QWidget*)> act)
         if (QWidget* box = QApplication::activeModalWidget()) {
             timer->stop();
             timer->deleteLater();
+            const QPointer<QWidget> shown = box;
             act(box);
+            // A check in `act` that failed left the box open: close it, so the test fails
+            // instead of waiting for an answer.
+            if (shown && shown->isVisible())
+                shown->close();
         }
     });
     timer->start();

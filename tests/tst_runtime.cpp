@@ -24,6 +24,7 @@ private slots:
     void foreignExceptionsBecomeRuntimeErrors();
     void skipAndJumpAbandonWhatTheySay();
     void defaultHandlingShowsARealMessageBoxAndGoesOn();
+    void aFailureAtProgramEndIsShownAndTheRestStillRuns();
 
     // ---- prompts ----
     void promptReturnsWhatWasTyped();
@@ -107,14 +108,23 @@ void TestRuntime::defaultHandlingShowsARealMessageBoxAndGoesOn()
         buttons = messageBox->buttons().size();
         QTest::keyClick(box, Qt::Key_Return);
     });
-    bool after = false;
     runtime::dispatch([] { runtime::raise(Error::PrinterError); });
-    after = true;
-    QVERIFY(after);
     QCOMPARE(title, QStringLiteral("Brindlehof"));
     QCOMPARE(text, QStringLiteral("Run-time error '482':\n\nPrinter error"));
     QCOMPARE(buttons, 1);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestRuntime::aFailureAtProgramEndIsShownAndTheRestStillRuns()
+{
+    ScriptedDialogs dialogs;
+    int released = 0;
+    runtime::atProgramEnd([] { runtime::raise(Error::PrinterError); });
+    runtime::atProgramEnd([&] { ++released; });
+    runtime::runProgramEndHooks();
+    runtime::runProgramEndHooks();
+    QCOMPARE(dialogs.messages, QStringList({ "Run-time error '482':\n\nPrinter error" }));
+    QCOMPARE(released, 1);
 }
 
 void TestRuntime::promptReturnsWhatWasTyped()

@@ -4,28 +4,13 @@
 #include <runtime.h>
 #include <services.h>
 
-#include <QApplication>
-#include <QCursor>
-
 namespace editor {
-
-namespace {
-
-// The wait cursor for as long as it lives, gone again however the command ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    Q_DISABLE_COPY_MOVE(WaitCursor)
-};
-
-} // namespace
 
 // The text and a line end go into the printer's document, which stays open for the next Print
 // and reaches the printer when the program ends.
 void frmEditor::printClicked()
 {
-    const WaitCursor wait;
+    const runtime::WaitCursor wait;
     runtime::printerOutput(text());
 }
 

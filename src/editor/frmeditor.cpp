@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -53,6 +54,7 @@ frmEditor::frmEditor(QWidget* parent)
     x->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     x->setGeometry(runtime::twipsRect(0, 0, 10095, 7815));
     connect(x, &QPlainTextEdit::textChanged, this, runtime::handled([this] { xChanged(); }));
+    x->installEventFilter(this);
 
     createMenus();
 
@@ -131,6 +133,18 @@ void frmEditor::setText(const QString& text)
     // The document itself takes CR LF, LF and CR each as one line break; rewriting them first
     // would cost more than placing a large source.
     x->setPlainText(text);
+}
+
+// Shift+Enter would put a line separator (U+2028) in the text: it looks like a line break but
+// is a character no source file can hold. Every line break the user types is a real one.
+bool frmEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == x && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::InsertLineSeparator)) {
+        x->insertPlainText(QStringLiteral("\n"));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmEditor::resizeEvent(QResizeEvent* event)

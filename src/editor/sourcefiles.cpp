@@ -4,8 +4,6 @@
 #include <runtime.h>
 #include <services.h>
 
-#include <QApplication>
-
 namespace editor {
 
 namespace {
@@ -16,14 +14,6 @@ constexpr int kSaveFile = 2;
 
 // The source name as typed, with the extension added every time, even to "demo.z80".
 QString sourcePath(const QString& name) { return name + QStringLiteral(".z80"); }
-
-// The wait cursor while a command reads or writes a file, however the command ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    Q_DISABLE_COPY_MOVE(WaitCursor)
-};
 
 // Every line of file number 1, each followed by CR LF, read until the end or a failure.
 // A failure ends the reading silently: the lines read so far are kept, and the file is closed
@@ -56,7 +46,7 @@ void frmEditor::openClicked()
         QStringLiteral("Open"));
     if (name.isEmpty())
         return;
-    const WaitCursor wait;
+    const runtime::WaitCursor wait;
     const QString text = readSource(sourcePath(name));
     // A file without lines changes nothing. Otherwise the text goes in once, in the font the
     // font rule gives it, so that the document is laid out once.
@@ -71,7 +61,7 @@ void frmEditor::saveClicked()
     const QString name = runtime::prompt(QStringLiteral("Enter a Name"), QStringLiteral("Save As"));
     if (name.isEmpty())
         return;
-    const WaitCursor wait;
+    const runtime::WaitCursor wait;
     const QString content = text();
     // Writing a line adds CR LF, so a text that already ends with one goes without it: saving
     // what Open loaded gives back the same bytes instead of one more empty line each time.

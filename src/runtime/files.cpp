@@ -1,4 +1,5 @@
 // Sequential files by number: line input and output in Windows-1252, with CR LF line ends.
+#include "platform.h"
 #include "runtime.h"
 #include "services.h"
 
@@ -11,6 +12,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <utility>
 #include <variant>
 
 namespace runtime {
@@ -115,9 +117,13 @@ public:
             if (stop != end) {
                 const char lineEnd = *stop;
                 ++m_pos;
-                // The LF of a CR LF may come with the next chunk.
-                if (lineEnd == '\r' && !atEnd() && m_buffer.at(m_pos) == '\n')
-                    ++m_pos;
+                // The LF of a CR LF may come with the next chunk: it is skipped there, so that a
+                // read that fails then cannot take this line with it.
+                if (lineEnd == '\r' && m_pos < m_buffer.size()) {
+                    m_pos += m_buffer.at(m_pos) == '\n';
+                } else if (lineEnd == '\r') {
+                    m_skipLineFeed = true;
+                }
                 return line;
             }
             if (!fill())
@@ -128,18 +134,25 @@ public:
 private:
     bool fill()
     {
-        m_buffer.resize(kChunk);
-        const qint64 read = m_device->read(m_buffer.data(), kChunk);
-        m_buffer.resize(std::max<qint64>(read, 0));
-        m_pos = 0;
-        if (read < 0)
-            raise(Error::DeviceIOError);
-        return read > 0;
+        do {
+            m_buffer.resize(kChunk);
+            const qint64 read = m_device->read(m_buffer.data(), kChunk);
+            m_buffer.resize(std::max<qint64>(read, 0));
+            m_pos = 0;
+            if (read < 0)
+                raise(Error::DeviceIOError);
+            if (read == 0)
+                return false;
+            if (std::exchange(m_skipLineFeed, false) && m_buffer.at(0) == '\n')
+                m_pos = 1;
+        } while (m_pos == m_buffer.size());
+        return true;
     }
 
     std::unique_ptr<QIODevice> m_device;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    bool m_skipLineFeed = false;
 };
 
 struct OutputFile {
@@ -166,7 +179,6 @@ InputFilter& inputFilter()
     return filter;
 }
 
-void raiseBadFileMode() { throw RuntimeError(54, describe(54)); }
 
 OpenFile& fileNumbered(int number)
 {
@@ -180,7 +192,7 @@ InputFile& inputFile(int number)
 {
     auto* input = std::get_if<std::unique_ptr<InputFile>>(&fileNumbered(number));
     if (!input)
-        raiseBadFileMode();
+        raise(Error::BadFileMode);
     return **input;
 }
 
@@ -188,7 +200,7 @@ OutputFile& outputFile(int number)
 {
     auto* output = std::get_if<std::unique_ptr<OutputFile>>(&fileNumbered(number));
     if (!output)
-        raiseBadFileMode();
+        raise(Error::BadFileMode);
     return **output;
 }
 
@@ -199,7 +211,7 @@ Error openFailure(const QString& path, FileMode mode)
 {
     const QFileInfo info(path);
     const QFileInfo directory(info.absolutePath());
-    if (info.isDir())
+    if (info.exists() && !info.isFile())
         return Error::PathFileAccessError;
     if (!directory.isDir())
         return Error::PathNotFound;
@@ -225,10 +237,18 @@ Error writeFailure(const OutputFile& output)
                                                                 : Error::DeviceIOError;
 }
 
+// Only a regular file is a source file: a named pipe would block the editor for good in open or
+// read, and a device such as /dev/zero never ends.
+bool isFileOrAbsent(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() || !info.exists();
+}
+
 OpenFile openInput(const QString& path)
 {
     auto file = std::make_unique<QFile>(path);
-    if (QFileInfo(path).isDir() || !file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!isFileOrAbsent(path) || !file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         raise(openFailure(path, FileMode::Input));
     std::unique_ptr<QIODevice> device = std::move(file);
     if (inputFilter())
@@ -242,7 +262,7 @@ OpenFile openOutput(const QString& path)
     // Unbuffered: QSaveFile ignores a failure while flushing its buffer at commit, and would
     // replace the target with what little reached the disk. Each line is one write instead.
     const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
-    if (QFileInfo(path).isDir() || !output->file.open(mode))
+    if (!isFileOrAbsent(path) || !output->file.open(mode))
         raise(openFailure(path, FileMode::Output));
     return output;
 }
@@ -304,6 +324,12 @@ void closeFile(int number)
     // A spoiled file is discarded when it goes out of scope, which leaves the target untouched.
     if (!output || (*output)->spoiled)
         return;
+    // QSaveFile syncs before it renames but ignores a failure there: a file system that reports
+    // a full disk only at sync would otherwise get the cut-off file in place of the old one.
+    if (!platform::syncToDisk((*output)->file)) {
+        (*output)->file.cancelWriting();
+        raise(writeFailure(**output));
+    }
     if (!(*output)->file.commit())
         raise(writeFailure(**output));
 }

@@ -3,9 +3,14 @@
 
 #include "services.h"
 
+#include <QFileDevice>
+
 namespace runtime::platform {
 
 Launcher& nativeLauncher();
+
+// Forces what was written to `file` onto the disk; false when the system reports a failure.
+bool syncToDisk(QFileDevice& file);
 
 Registry& nativeRegistry();
 

@@ -11,6 +11,8 @@
 
 #include <optional>
 
+#include <unistd.h>
+
 namespace runtime::platform {
 
 namespace {
@@ -145,6 +147,11 @@ QString hivePath()
 }
 
 } // namespace
+
+bool syncToDisk(QFileDevice& file)
+{
+    return file.handle() < 0 || ::fsync(file.handle()) == 0;
+}
 
 Launcher& nativeLauncher()
 {

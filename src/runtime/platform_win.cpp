@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <string>
 
+#include <io.h>
+
 namespace runtime::platform {
 
 namespace {
@@ -147,6 +149,16 @@ public:
 };
 
 } // namespace
+
+bool syncToDisk(QFileDevice& file)
+{
+    // Where Qt gives no descriptor, QSaveFile's own flush at commit is all there is.
+    const int descriptor = file.handle();
+    if (descriptor < 0)
+        return true;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    return handle == INVALID_HANDLE_VALUE || FlushFileBuffers(handle) != 0;
+}
 
 Launcher& nativeLauncher()
 {

@@ -18,6 +18,7 @@ enum class Error {
     OutOfMemory = 7,
     InternalError = 51,
     BadFileNameOrNumber = 52,
+    BadFileMode = 54,
     FileNotFound = 53,
     FileAlreadyOpen = 55,
     DeviceIOError = 57,
@@ -145,6 +146,14 @@ Form* show(QPointer<Form>& form)
     form->activateWindow();
     return form;
 }
+
+// The wait cursor over every window while a command works, until the end of the scope.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    Q_DISABLE_COPY_MOVE(WaitCursor)
+};
 
 // Unload: closes and destroys the form; the next show creates it afresh.
 void unload(QWidget* form);

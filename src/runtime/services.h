@@ -6,13 +6,11 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 class QIODevice;
-
-#include <cstdint>
-#include <memory>
 
 namespace runtime {
 

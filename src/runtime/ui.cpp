@@ -98,6 +98,10 @@ QRect twipsRect(double left, double top, double width, double height)
         twipsToPixelsY(height) };
 }
 
+WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
 void unload(QWidget* form)
 {
     if (!form)
@@ -120,8 +124,10 @@ void runProgramEndHooks()
     // Each hook runs once even if End is followed by the return from the event loop.
     auto hooks = std::move(endHooks());
     endHooks().clear();
+    // A failure here, such as a printer document that cannot be finished, is shown: it is the
+    // last chance to tell the user.
     for (auto& hook : hooks)
-        skipOnError(hook);
+        dispatch(hook);
 }
 
 void end()
