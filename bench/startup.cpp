@@ -1,6 +1,8 @@
 // Start-up: from process start to the window's first paint, the editor beside a bare window
 // with the same menu bar and text box. The parent runs each as a child process ten times and
 // reports the medians and their ratio.
+#include "median.h"
+
 #include <frmeditor.h>
 
 #include <QApplication>
@@ -63,13 +65,6 @@ int child(int argc, char* argv[], bool editorWindow)
     window->installEventFilter(&paint);
     window->show();
     return QApplication::exec();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 double startOnce(const QString& mode)

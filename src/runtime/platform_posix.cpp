@@ -17,7 +17,7 @@ namespace runtime::platform {
 
 namespace {
 
-std::optional<QString> folderIgnoringCase(const QString& path);
+std::optional<QString> firstFileMatching(const QString& path);
 
 // ---- Launching programs -----------------------------------------------------------------------
 
@@ -68,11 +68,7 @@ private:
         if (QFileInfo::exists(path) || !path.contains(u'\\') || path.contains(u'*')
             || path.contains(u'?'))
             return path;
-        QString posixPath = path;
-        posixPath.replace(u'\\', u'/');
-        const QString name = findFile(path);
-        const auto folder = folderIgnoringCase(posixPath.left(posixPath.lastIndexOf(u'/') + 1));
-        return name.isEmpty() || !folder ? path : QDir(*folder).filePath(name);
+        return firstFileMatching(path).value_or(path);
     }
 
     // Detached: the program outlives this call and is never waited for; it inherits the
@@ -136,6 +132,28 @@ std::optional<QString> folderIgnoringCase(const QString& path)
     return folder;
 }
 
+// The path of the first normal file that `path` matches, read as Windows reads it: a backslash
+// separates folders too, case is ignored, and the last part may hold wildcards.
+std::optional<QString> firstFileMatching(const QString& path)
+{
+    QString posixPath = path;
+    posixPath.replace(u'\\', u'/');
+    const qsizetype slash = posixPath.lastIndexOf(u'/');
+    const QString pattern = posixPath.sliced(slash + 1);
+    if (pattern.isEmpty() || path.contains(QChar(0)))
+        return {};
+    const auto folder = folderIgnoringCase(slash < 0 ? QString() : posixPath.left(slash + 1));
+    if (!folder)
+        return {};
+    // Files only, hidden ones (a leading dot) left out; links to files count as files.
+    const QStringList files = QDir(*folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    const auto match = std::find_if(files.begin(), files.end(),
+        [&](const QString& file) { return matchesWildcards(pattern, file); });
+    if (match == files.end())
+        return {};
+    return QDir(*folder).filePath(*match);
+}
+
 // ---- Registry ---------------------------------------------------------------------------------
 
 // The stand-in hive: the copy beside the program when there is one (the build tree, which
@@ -172,21 +190,8 @@ namespace runtime {
 
 QString findFile(const QString& path)
 {
-    QString posixPath = path;
-    posixPath.replace(u'\\', u'/');
-    const qsizetype slash = posixPath.lastIndexOf(u'/');
-    const QString pattern = posixPath.sliced(slash + 1);
-    if (pattern.isEmpty() || path.contains(QChar(0)))
-        return {};
-    const auto folder
-        = platform::folderIgnoringCase(slash < 0 ? QString() : posixPath.left(slash + 1));
-    if (!folder)
-        return {};
-    // Files only, hidden ones (a leading dot) left out; links to files count as files.
-    const QStringList files = QDir(*folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
-    const auto match = std::find_if(files.begin(), files.end(),
-        [&](const QString& file) { return platform::matchesWildcards(pattern, file); });
-    return match != files.end() ? *match : QString();
+    const std::optional<QString> found = platform::firstFileMatching(path);
+    return found ? QFileInfo(*found).fileName() : QString();
 }
 
 } // namespace runtime

@@ -178,20 +178,21 @@ namespace runtime {
 
 QString findFile(const QString& path)
 {
-    const QByteArray pattern = path.toLocal8Bit();
-    if (pattern.isEmpty() || pattern.contains('\0'))
+    // Wide: through the 8-bit code page a character it lacks would become "?", a wildcard.
+    if (path.isEmpty() || path.contains(QChar(0)))
         return {};
-    WIN32_FIND_DATAA found {};
-    const HANDLE search = FindFirstFileA(pattern.constData(), &found);
+    const std::wstring pattern = path.toStdWString();
+    WIN32_FIND_DATAW found {};
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return {};
     QString name;
     do {
         if (!(found.dwFileAttributes & platform::kNotNormal)) {
-            name = QString::fromLocal8Bit(found.cFileName);
+            name = QString::fromWCharArray(found.cFileName);
             break;
         }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return name;
 }
