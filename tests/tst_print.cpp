@@ -1,220 +1,173 @@
-// Print: the editor text in the printer's document. The document is written to a PDF file in
-// place of the default queue and read back with pdftotext; the machine's print queues are out of
-// reach (CUPS_SERVER names a server that is not there), which is also the case of no printer.
+// Print: the printer document goes to a PDF file in place of the default queue and is read back
+// (pdftotext leaves out what falls off a page), and once the whole way through a private CUPS
+// server (cups-pdf-server.sh) whose default queue is a cups-pdf printer.
 #include "fakes.h"
-#include "pdf.h"
 
 #include <frmeditor.h>
-#include <services.h>
 
 #include <QAction>
+#include <QDir>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-using editor::frmEditor;
+// What a program writes, ligatures such as U+FB01 taken apart.
+static QString output(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput())
+        .normalized(QString::NormalizationForm_KC);
+}
 
 class TestPrint : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    QTemporaryDir m_dir;
+    const QString m_pdf = m_dir.filePath(QStringLiteral("printed.pdf"));
+    std::unique_ptr<editor::frmEditor> m_editor;
 
-    // ---- what one document holds ----
-    void onePrintPutsTheTextOnThePage();
-    void twoPrintsLandInOneDocument();
-    void anEmptyEditorPrintsOneLineEnd();
-    void editorLineBreaksStartNewLinesAndNothingElse();
-    void aLongLineWrapsAtThePageWidth_data();
-    void aLongLineWrapsAtThePageWidth();
-    void manyLinesMakeNewPages();
-    void columnsLineUpInAFixedPitchFont();
-
-    // ---- when the document goes out ----
-    void programEndReleasesTheDocument();
-
-    // ---- no printer ----
-    void withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn();
-
-private:
-    void printText(const QString& text);
-    // Ends the program's hold on the document, as Exit does, and reads it back.
-    QString printedText(const QStringList& options = {});
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<frmEditor> m_editor;
-    QString m_pdf;
-};
-
-void TestPrint::initTestCase()
-{
-    // Never a real printer from a test run, whatever this machine has set up.
-    const QTemporaryDir nowhere;
-    qputenv("CUPS_SERVER", nowhere.filePath(QStringLiteral("no-cups.sock")).toLocal8Bit());
-    qunsetenv("PRINTER");
-    qunsetenv("LPDEST");
-}
-
-void TestPrint::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_pdf = m_dir->filePath(QStringLiteral("printed.pdf"));
-    runtime::setPrinterPdfFile(m_pdf);
-    m_editor = std::make_unique<frmEditor>();
-    m_editor->show();
-}
-
-void TestPrint::cleanup()
-{
-    runtime::runProgramEndHooks();
-    runtime::setPrinterPdfFile({});
-    m_editor.reset();
-    m_dir.reset();
-}
-
-void TestPrint::printText(const QString& text)
-{
-    m_editor->setText(text);
-    m_editor->print->trigger();
-}
-
-QString TestPrint::printedText(const QStringList& options)
-{
-    runtime::runProgramEndHooks();
-    return pdfText(m_pdf, options);
-}
-
-// ---- what one document holds --------------------------------------------------------------------
-
-void TestPrint::onePrintPutsTheTextOnThePage()
-{
-    ScriptedDialogs dialogs;
-    printText(QStringLiteral("start: LD A,1\r\nRET"));
-    QCOMPARE(printedText(), QStringLiteral("start: LD A,1\nRET\n\n\f"));
-    QVERIFY(dialogs.messages.isEmpty());
-}
-
-void TestPrint::twoPrintsLandInOneDocument()
-{
-    printText(QStringLiteral("first"));
-    printText(QStringLiteral("second"));
-    // One page, the second text on the line after the first.
-    QCOMPARE(printedText(), QStringLiteral("first\nsecond\n\n\f"));
-}
-
-void TestPrint::anEmptyEditorPrintsOneLineEnd()
-{
-    printText(QStringLiteral("above"));
-    printText(QString());
-    printText(QStringLiteral("below"));
-    QCOMPARE(printedText({ QStringLiteral("-layout") }), QStringLiteral("above\n\nbelow\n\f"));
-}
-
-void TestPrint::editorLineBreaksStartNewLinesAndNothingElse()
-{
-    // CR LF is one break, not two, and leaves no stray character behind.
-    printText(QStringLiteral("one\r\ntwo\r\n\r\nfour"));
-    QCOMPARE(printedText({ QStringLiteral("-layout") }), QStringLiteral("one\ntwo\n\nfour\n\f"));
-}
-
-void TestPrint::aLongLineWrapsAtThePageWidth_data()
-{
-    QTest::addColumn<QString>("line");
-    QStringList words;
-    for (int i = 1; i <= 60; ++i)
-        words.append(QStringLiteral("w%1").arg(i, 2, 10, QLatin1Char('0')));
-    QTest::newRow("words") << words.join(QLatin1Char(' '));
-    QTest::newRow("one word wider than the page") << QStringLiteral("ABCDEFGHIJ").repeated(30);
-}
-
-void TestPrint::aLongLineWrapsAtThePageWidth()
-{
-    QFETCH(QString, line);
-    printText(line);
-    const QString printed = printedText();
-    const QStringList rows = printed.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QVERIFY2(rows.size() >= 3, qPrintable(printed)); // 300 characters, 10-point fixed pitch
-    // Nothing lost or moved where the line was broken.
-    QCOMPARE(printed.simplified().remove(QLatin1Char(' ')).remove(QLatin1Char('\f')),
-        QString(line).remove(QLatin1Char(' ')));
-
-    const QList<PdfWord> words = pdfWords(m_pdf);
-    QVERIFY(!words.isEmpty());
-    for (const PdfWord& word : words)
-        QVERIFY2(word.right < 612, qPrintable(word.text)); // inside even a Letter page
-}
-
-void TestPrint::manyLinesMakeNewPages()
-{
-    QStringList lines;
-    for (int i = 1; i <= 150; ++i)
-        lines.append(QStringLiteral("line %1").arg(i, 3, 10, QLatin1Char('0')));
-    printText(lines.join(QLatin1String("\r\n")));
-
-    const QString printed = printedText();
-    QCOMPARE(printed.count(QLatin1Char('\f')), 3); // about 64 lines a page
-    QStringList found
-        = printed.split(QRegularExpression(QStringLiteral("[\n\f]")), Qt::SkipEmptyParts);
-    QCOMPARE(found, lines);
-
-    // Each page starts at its top: no line lands below the bottom of the page before it.
-    const QList<PdfWord> words = pdfWords(m_pdf);
-    QCOMPARE(words.last().page, 3);
-    for (const PdfWord& word : words)
-        QVERIFY(word.top < 842 - 42); // inside the bottom margin of an A4 page
-}
-
-void TestPrint::columnsLineUpInAFixedPitchFont()
-{
-    // Narrow and wide letters, and tabs that reach the next multiple of 8 columns as the
-    // assembler counts them.
-    printText(QStringLiteral("loop:\tdjnz loop\r\nWWWWWWW ld a,b\r\niiiiiii\tret"));
-    runtime::runProgramEndHooks();
-    QList<double> secondColumn;
-    for (const PdfWord& word : pdfWords(m_pdf)) {
-        if (word.text == QLatin1String("djnz") || word.text == QLatin1String("ld")
-            || word.text == QLatin1String("ret"))
-            secondColumn.append(word.left);
+    void print(const QString& text)
+    {
+        m_editor->setText(text);
+        m_editor->print->trigger();
     }
-    QCOMPARE(secondColumn.size(), 3);
-    QCOMPARE(qRound(secondColumn[1] * 10), qRound(secondColumn[0] * 10));
-    QCOMPARE(qRound(secondColumn[2] * 10), qRound(secondColumn[0] * 10));
-}
 
-// ---- when the document goes out -----------------------------------------------------------------
+    // Ends the document, as the program's end does, and reads its text back: pages end in \f.
+    QString printed(const QStringList& options = { QStringLiteral("-layout") })
+    {
+        runtime::runProgramEndHooks();
+        return output(QStringLiteral("pdftotext"), options + QStringList { m_pdf, "-" });
+    }
 
-void TestPrint::programEndReleasesTheDocument()
-{
-    printText(QStringLiteral("held"));
-    // Until the program ends, the document stays open for the next Print.
-    QCOMPARE(pdfText(m_pdf), QString());
-    runtime::runProgramEndHooks();
-    QCOMPARE(pdfText(m_pdf), QStringLiteral("held\n\n\f"));
-}
+    // Runs the server script, which bounds its own waits; its exit status, its complaint.
+    int server(const QString& action, QString* errors = nullptr)
+    {
+        QProcess script;
+        script.start(QStringLiteral("/bin/sh"),
+            { BRINDLEHOF_TESTS_DIR "/cups-pdf-server.sh", action, m_dir.path() });
+        const bool finished = script.waitForFinished(90000);
+        if (errors)
+            *errors = QString::fromLocal8Bit(script.readAllStandardError()).trimmed();
+        return finished && script.exitStatus() == QProcess::NormalExit ? script.exitCode() : -1;
+    }
 
-// ---- no printer ---------------------------------------------------------------------------------
+private slots:
+    void initTestCase()
+    {
+        // The private server's socket, there only while it runs: no other printer is ever reached,
+        // not from the environment nor from a ~/.cups/lpoptions.
+        qputenv("CUPS_SERVER", m_dir.filePath(QStringLiteral("cups.sock")).toLocal8Bit());
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qunsetenv("PRINTER");
+        qunsetenv("LPDEST");
+    }
 
-void TestPrint::withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn()
-{
-    runtime::setPrinterPdfFile({});
-    ScriptedDialogs dialogs;
-    m_editor->setText(QStringLiteral("kept"));
-    m_editor->print->trigger();
-    m_editor->print->trigger();
+    void init()
+    {
+        runtime::runProgramEndHooks();
+        runtime::setPrinterPdfFile(m_pdf);
+        m_editor = std::make_unique<editor::frmEditor>();
+        m_editor->show();
+    }
 
-    const QString shown = QStringLiteral("Run-time error '482':\n\nPrinter error");
-    QCOMPARE(dialogs.messages, QStringList({ shown, shown }));
-    QCOMPARE(m_editor->text(), QStringLiteral("kept"));
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
-    m_editor->x->moveCursor(QTextCursor::End);
-    QTest::keyClicks(m_editor->x, QStringLiteral(" on"));
-    QCOMPARE(m_editor->text(), QStringLiteral("kept on"));
-}
+    // Exit ends the event loop and the document, as in the program.
+    void printTwiceAndExitSendOneJobToTheDefaultQueue()
+    {
+        QString errors;
+        const int status = server(QStringLiteral("start"), &errors);
+        if (status == 77)
+            QSKIP(qPrintable(errors));
+        QVERIFY2(status == 0, qPrintable(errors));
+        const auto stop = qScopeGuard([&] { QCOMPARE(server(QStringLiteral("stop")), 0); });
+        runtime::setPrinterPdfFile({});
+        ScriptedDialogs dialogs;
+        QTimer::singleShot(0, this, [&] {
+            print(QStringLiteral("first print\r\n\tLD A,1"));
+            print(QStringLiteral("second print"));
+            m_editor->exit->trigger();
+        });
+        QTimer::singleShot(60000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(dialogs.messages, QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            output("lpstat", { "-o" }).isEmpty(), 60000); // the PDF is written by then
+        QCOMPARE(output("lpstat", { "-W", "all", "-o" }).count(u'\n'), 1);
+        const QDir out(m_dir.filePath(QStringLiteral("out")));
+        const QStringList files = out.entryList({ QStringLiteral("*.pdf") }); // named by cups-pdf
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(output("pdftotext", { out.filePath(files.first()), "-" }),
+            QStringLiteral("first print\nLD A,1\nsecond print\n\n\f"));
+    }
+
+    void onePrintPutsTheLinesOnThePageInColumns()
+    {
+        // Narrow and wide letters line up in a fixed pitch; tabs reach the next multiple of 8.
+        ScriptedDialogs dialogs;
+        print(QStringLiteral("loop:\tdjnz loop\r\nWWWWWWW ld a,b\r\n\r\niiiiiii\tret"));
+        QCOMPARE(printed(), QStringLiteral("loop:   djnz loop\nWWWWWWW ld a,b\n\niiiiiii ret\n\f"));
+        QCOMPARE(dialogs.messages, QStringList());
+    }
+
+    void printsAppendToOneDocumentAnEmptyEditorALineEnd()
+    {
+        print(QStringLiteral("first"));
+        print(QString());
+        print(QStringLiteral("second"));
+        QCOMPARE(printed(), QStringLiteral("first\n\nsecond\n\f"));
+    }
+
+    void aLongLineWrapsAtThePageWidth_data()
+    {
+        QTest::addColumn<QString>("line");
+        QStringList words;
+        for (int i = 1; i <= 60; ++i)
+            words.append(QStringLiteral("w%1").arg(i, 2, 10, QLatin1Char('0')));
+        QTest::newRow("words") << words.join(u' ');
+        QTest::newRow("one word wider than the page") << QStringLiteral("ABCDEFGHIJ").repeated(30);
+    }
+
+    void aLongLineWrapsAtThePageWidth()
+    {
+        QFETCH(QString, line);
+        print(line);
+        const QString text = printed({});
+        QVERIFY2(text.split(u'\n', Qt::SkipEmptyParts).size() >= 3, qPrintable(text));
+        QCOMPARE(text.simplified().remove(u' ').remove(u'\f'), QString(line).remove(u' '));
+    }
+
+    void manyLinesMakeNewPages()
+    {
+        QStringList lines;
+        for (int i = 1; i <= 150; ++i)
+            lines.append(QStringLiteral("line %1").arg(i, 3, 10, QLatin1Char('0')));
+        print(lines.join(QLatin1String("\r\n")));
+        const QString text = printed({});
+        QCOMPARE(text.count(u'\f'), 3); // about 64 lines a page
+        QCOMPARE(
+            text.split(QRegularExpression(QStringLiteral("[\n\f]")), Qt::SkipEmptyParts), lines);
+    }
+
+    void withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn()
+    {
+        runtime::setPrinterPdfFile({});
+        ScriptedDialogs dialogs;
+        print(QStringLiteral("kept"));
+        m_editor->print->trigger();
+        const QString shown = QStringLiteral("Run-time error '482':\n\nPrinter error");
+        QCOMPARE(dialogs.messages, QStringList({ shown, shown }));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        m_editor->x->moveCursor(QTextCursor::End);
+        QTest::keyClicks(m_editor->x, QStringLiteral(" on"));
+        QCOMPARE(m_editor->text(), QStringLiteral("kept on"));
+    }
+};
 
 QTEST_MAIN(TestPrint)
 #include "tst_print.moc"
