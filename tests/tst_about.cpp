@@ -1,21 +1,74 @@
-// The About dialog as a user meets it, opened from the editor's About command.
+// The About dialog as a user meets it from the editor, and its System Info: the registry read
+// from .reg text, GetKeyValue, what starts, and finding a file.
 #include "fakes.h"
-#include "sysinfo_fakes.h"
 
 #include <frmabout.h>
 #include <frmeditor.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 using about::frmAbout;
+using runtime::kHKeyLocalMachine;
+using runtime::kKeyRead;
 using runtime::twipsRect;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr auto kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+
+// A REGEDIT4 file whose location 1 holds `lines`.
+QByteArray location1(const QByteArray& lines)
+{
+    return "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(kMsinfo) + "]\n" + lines + '\n';
+}
+
+// The registry read from a .reg text, counting opens less closes. A text holding the line
+// "; denied" refuses every open, as a key a user may not read.
+struct ScriptedRegistry final : runtime::Registry {
+    explicit ScriptedRegistry(const QByteArray& text)
+        : hive(runtime::parseRegFile(text))
+        , denied(text.contains("\n; denied\n"))
+    {
+        runtime::setRegistry(this);
+    }
+    ~ScriptedRegistry() override { runtime::setRegistry(nullptr); }
+
+    int openKey(runtime::RegKey root, const QByteArray& subKey, std::uint32_t access,
+        runtime::RegKey* key) override
+    {
+        const int result
+            = denied ? runtime::kRegAccessDenied : hive->openKey(root, subKey, access, key);
+        open += result == runtime::kRegSuccess;
+        return result;
+    }
+    int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
+        std::uint32_t* size) override
+    {
+        return hive->queryValue(key, name, type, data, size);
+    }
+    int closeKey(runtime::RegKey key) override
+    {
+        --open; // a key never opened, or closed twice, leaves the count below 0
+        return hive->closeKey(key);
+    }
+
+    std::unique_ptr<runtime::Registry> hive;
+    bool denied;
+    int open = 0;
+};
+
+} // namespace
 
 class TestAbout : public QObject {
     Q_OBJECT
@@ -25,6 +78,14 @@ private slots:
     void aboutShowsTheDesignedDialog();
     void oneAtATimeItsKeysAndFreshAfterOk();
     void theEditorTakesTypingAndMayCloseWhileTheDialogIsUp();
+    void getKeyValue_data();
+    void getKeyValue();
+    void theShippedHiveAnswersAsWindows();
+    void damagedHivesNeverCrash();
+    void startSysInfo_data();
+    void startSysInfo();
+    void findFile_data();
+    void findFile();
 
 private:
     frmAbout* showAbout();
@@ -123,6 +184,182 @@ void TestAbout::theEditorTakesTypingAndMayCloseWhileTheDialogIsUp()
     m_editor->close();
     m_editor.reset();
     QVERIFY(dialog && dialog->isVisible() && dialog->testAttribute(Qt::WA_QuitOnClose));
+}
+
+void TestAbout::getKeyValue_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("result"); // the text read, or why there is none
+    const QString unread = u"not read: "_s;
+    QTest::newRow("string with its NUL")
+        << location1(R"("PATH"="C:\\Tools \"x\"")") << "C:\\Tools \"x\"";
+    QTest::newRow("string without its NUL, over lines")
+        << location1("\"path\"=hex(1):68,65,6c,\\\n  6c,6f") << "hello";
+    QTest::newRow("of no bytes") << location1("\"PATH\"=hex(1):") << "error 5: as passed";
+    QTest::newRow("dword as decimal, not appended")
+        << location1("\"PATH\"=dword:00000102") << "258";
+    QTest::newRow("dword, high bit set") << location1("\"PATH\"=dword:ffffffff") << "4294967295";
+    QTest::newRow("another type leaves the text") << location1("\"PATH\"=hex:01,02") << "as passed";
+    QTest::newRow("1023 characters and NUL fill the buffer")
+        << location1("\"PATH\"=\"" + QByteArray(1023, 'a') + '"') << QString(1023, u'a');
+    QTest::newRow("1024 characters and NUL do not fit")
+        << location1("\"PATH\"=\"" + QByteArray(1024, 'a') + '"') << unread;
+    QTest::newRow("missing value") << location1("\"Other\"=\"x\"") << unread;
+    QTest::newRow("missing key") << QByteArray("REGEDIT4\n") << unread;
+    QTest::newRow("a key that refuses access") << location1("\"PATH\"=\"x\"\n; denied") << unread;
+    QTest::newRow("the later line wins") << location1("\"PATH\"=\"a\"\n\"PATH\"=\"b\"") << "b";
+
+    // As the registry editor writes it: UTF-16 with a byte order mark, string data too.
+    const QString v5 = u"Windows Registry Editor Version 5.00\r\n"_s
+        + QString::fromLatin1(location1("\"PATH\"=hex(1):63,00,61,00,66,00,e9,00,00,00").mid(8));
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("version 5") << QByteArray(utf16(v5)) << u"caf\u00e9"_s;
+
+    // What is no export gives an empty registry; a line that cannot be read is skipped.
+    QTest::newRow("no header") << location1("\"PATH\"=\"x\"").mid(9) << unread;
+    QTest::newRow("unknown header") << "REGEDIT5" + location1("\"PATH\"=\"x\"").mid(8) << unread;
+    QTest::newRow("unterminated string") << location1("\"PATH\"=\"abc") << unread;
+    QTest::newRow("text after the string") << location1("\"PATH\"=\"abc\"x") << unread;
+    QTest::newRow("unknown escape") << location1("\"PATH\"=\"C:\\dir\"") << unread;
+    QTest::newRow("dword too long") << location1("\"PATH\"=dword:123456789") << unread;
+    QTest::newRow("byte not hex") << location1("\"PATH\"=hex(1):41,4g") << unread;
+    QTest::newRow("byte of three digits") << location1("\"PATH\"=hex(1):414") << unread;
+    QTest::newRow("type without brackets") << location1("\"PATH\"=hex(1:41") << unread;
+    QTest::newRow("no equals sign") << location1("\"PATH\" \"x\"") << unread;
+    QTest::newRow("unquoted name") << location1("PATH=\"x\"") << unread;
+    QTest::newRow("a long line") << location1("\"PATH\"=hex:" + QByteArray(100000, ',')) << unread;
+    QTest::newRow("unknown root") << location1("[HKEY_NOWHERE\\X]\n\"PATH\"=\"x\"") << unread;
+    QTest::newRow("unclosed section") << location1("\"PATH\"=\"x\"").replace("]", "X") << unread;
+    QTest::newRow("deleted key") << location1("\"PATH\"=\"x\"").replace("[H", "[-H") << unread;
+    QTest::newRow("a bad line does not take the next")
+        << location1("\"X\"=\"abc\n" + QByteArray("\x00\xff\"\\[", 5) + "\n\"PATH\"=\"ok\"")
+        << "ok";
+}
+
+void TestAbout::getKeyValue()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, result);
+    const ScriptedRegistry registry(file);
+    frmAbout form;
+    QString keyVal = u"as passed"_s;
+    try {
+        if (!form.GetKeyValue(
+                kHKeyLocalMachine, QString::fromLatin1(kMsinfo).toLower(), u"PATH"_s, keyVal))
+            keyVal.prepend(u"not read: "_s);
+    } catch (const runtime::RuntimeError& error) {
+        keyVal.prepend(u"error %1: "_s.arg(error.number()));
+    }
+    QCOMPARE(keyVal, result);
+    QCOMPARE(registry.open, 0); // closed on every path
+}
+
+void TestAbout::theShippedHiveAnswersAsWindows()
+{
+    const auto hive = runtime::readRegFile(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE));
+    runtime::RegKey key = 0;
+    for (std::uint32_t write : { 0x2003Fu, 0x20006u, 0xF003Fu })
+        QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, write, &key), runtime::kRegAccessDenied);
+    QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, kKeyRead, &key), runtime::kRegSuccess);
+    // Too small: the size needed, the buffer untouched.
+    char buffer[20] = "XXXXXXXXXXXXXXXXXXX";
+    std::uint32_t size = 10;
+    QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegMoreData);
+    QCOMPARE(size, 18u);
+    QCOMPARE(QByteArray(buffer), QByteArray(19, 'X'));
+    QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegSuccess);
+    QCOMPARE(QByteArray(buffer, 19), QByteArray("/usr/bin/hardinfo\0X", 19));
+    // A missing file gives an empty registry.
+    QCOMPARE(runtime::readRegFile(u"/nonexistent/hklm.reg"_s)
+                 ->openKey(kHKeyLocalMachine, "SOFTWARE", kKeyRead, &key),
+        runtime::kRegFileNotFound);
+}
+
+void TestAbout::damagedHivesNeverCrash()
+{
+    const QByteArray good = location1("\"PATH\"=hex(1):41,42,\\\n 43\n\"d\"=dword:1\n@=\"a\\\\b\"");
+    QRandomGenerator random(20240605);
+    frmAbout form;
+    QString text;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray damaged = good;
+        // Bytes changed, dropped or put in at random places.
+        for (int cut = random.bounded(1, 6); cut > 0; --cut)
+            damaged.replace(random.bounded(int(damaged.size())), random.bounded(8),
+                QByteArray(random.bounded(2), char(random.bounded(256))));
+        const ScriptedRegistry registry(damaged);
+        for (const QString& name : { u"PATH"_s, u"d"_s, QString() })
+            runtime::skipOnError([&] { form.GetKeyValue(kHKeyLocalMachine, kMsinfo, name, text); });
+    }
+}
+
+void TestAbout::startSysInfo_data()
+{
+    QTest::addColumn<QByteArray>("hive");
+    QTest::addColumn<QStringList>("launched");
+    const QByteArray spaced = location1("\"PATH\"=\"/opt/sys info/tool -x\"");
+    const QByteArray folder = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools "
+                              "Location]\n\"MSINFO\"=\"%DIR%\"\n";
+    QTest::newRow("neither location") << QByteArray() << QStringList();
+    QTest::newRow("location 1, as it stands, before location 2")
+        << spaced + folder << QStringList({ "/opt/sys info/tool -x" });
+    QTest::newRow("location 2 holding MSINFO32.EXE")
+        << "REGEDIT4\n" + folder << QStringList({ "%DIR%\\MSINFO32.EXE" });
+    QTest::newRow("location 2 without MSINFO32.EXE")
+        << "REGEDIT4\n" + QByteArray(folder).replace("%DIR%", "%DIR%\\Other") << QStringList();
+    QTest::newRow("location 1 of no bytes: location 2 is not tried")
+        << location1("\"PATH\"=hex(1):") + folder << QStringList();
+    // The recording launcher fails on an empty path, as the real ones do.
+    QTest::newRow("a launch that fails: another type at location 1")
+        << location1("\"PATH\"=hex:01") + folder << QStringList({ "" });
+}
+
+void TestAbout::startSysInfo()
+{
+    QFETCH(QByteArray, hive);
+    QFETCH(QStringList, launched);
+    QTemporaryDir dir;
+    QVERIFY(QFile(dir.filePath(u"msinfo32.exe"_s)).open(QIODevice::WriteOnly));
+    const ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
+    RecordingLauncher launcher;
+    ScriptedDialogs dialogs;
+    frmAbout form;
+    form.cmdSysInfo(0)->click();
+
+    QCOMPARE(launcher.programs, launched.replaceInStrings(u"%DIR%"_s, dir.path()));
+    // A program path, never split as a command line; in a normal window.
+    QVERIFY(launcher.commandLines.isEmpty());
+    QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
+    const QStringList message { "System Information Is Unavailable At This Time" };
+    QCOMPARE(dialogs.messages, launched.value(0).isEmpty() ? message : QStringList());
+    QCOMPARE(registry.open, 0);
+}
+
+void TestAbout::findFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("name and folder in another case") << u"%D/sub/TOOL.BIN"_s << "Tool.bin";
+    QTest::newRow("backslashes") << u"%D\\Sub\\MSINFO32.EXE"_s << "msinfo32.exe";
+    QTest::newRow("star") << u"%D\\Sub\\*.BIN"_s << "Tool.bin";
+    QTest::newRow("question marks") << u"%D/Sub/?SINFO??.exe"_s << "msinfo32.exe";
+
+    QTest::newRow("a directory is no file") << u"%D/Sub/folder.exe"_s << QString();
+    QTest::newRow("a hidden file is no normal file") << u"%D/Sub/.hidden"_s << QString();
+    QTest::newRow("no such file") << u"%D/Sub/none.exe"_s << QString();
+    QTest::newRow("no such folder") << u"%D/None/Tool.bin"_s << QString();
+    QTest::newRow("a folder, no name") << u"%D/Sub/"_s << QString();
+}
+
+void TestAbout::findFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(u"Sub/folder.exe"_s));
+    for (const char* name : { "Sub/Tool.bin", "Sub/msinfo32.exe", "Sub/.hidden" })
+        QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+    QCOMPARE(runtime::findFile(path.replace(u"%D"_s, dir.path())), found);
 }
 
 QTEST_MAIN(TestAbout)
