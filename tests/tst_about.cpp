@@ -1,36 +1,72 @@
-// The About dialog as a user meets it, opened from the editor's About command.
+// The About dialog as a user meets it from the editor, and its System Info: the registry read
+// from .reg text, GetKeyValue, what starts, and finding a file.
 #include "fakes.h"
-#include "sysinfo_fakes.h"
 
 #include <frmabout.h>
 #include <frmeditor.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 using about::frmAbout;
+using runtime::kHKeyLocalMachine;
+using runtime::kKeyRead;
+using runtime::twipsRect;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QList<frmAbout*> aboutDialogs()
+constexpr auto kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+
+// A REGEDIT4 file whose location 1 holds `lines`.
+QByteArray location1(const QByteArray& lines)
 {
-    QList<frmAbout*> found;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<frmAbout*>(window))
-            found.append(dialog);
-    }
-    return found;
+    return "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(kMsinfo) + "]\n" + lines + '\n';
 }
 
-QRect twips(double left, double top, double width, double height)
-{
-    return runtime::twipsRect(left, top, width, height);
-}
+// The registry read from a .reg text, counting opens less closes. A text holding the line
+// "; denied" refuses every open, as a key a user may not read.
+struct ScriptedRegistry final : runtime::Registry {
+    explicit ScriptedRegistry(const QByteArray& text)
+        : hive(runtime::parseRegFile(text))
+        , denied(text.contains("\n; denied\n"))
+    {
+        runtime::setRegistry(this);
+    }
+    ~ScriptedRegistry() override { runtime::setRegistry(nullptr); }
+
+    int openKey(runtime::RegKey root, const QByteArray& subKey, std::uint32_t access,
+        runtime::RegKey* key) override
+    {
+        const int result
+            = denied ? runtime::kRegAccessDenied : hive->openKey(root, subKey, access, key);
+        open += result == runtime::kRegSuccess;
+        return result;
+    }
+    int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
+        std::uint32_t* size) override
+    {
+        return hive->queryValue(key, name, type, data, size);
+    }
+    int closeKey(runtime::RegKey key) override
+    {
+        --open; // a key never opened, or closed twice, leaves the count below 0
+        return hive->closeKey(key);
+    }
+
+    std::unique_ptr<runtime::Registry> hive;
+    bool denied;
+    int open = 0;
+};
 
 } // namespace
 
@@ -38,21 +74,18 @@ class TestAbout : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
     void cleanup();
-
-    // ---- the dialog ----
     void aboutShowsTheDesignedDialog();
-    void controlsSitAtTheirTwips_data();
-    void controlsSitAtTheirTwips();
-    void theBannerSitsInsideItsFrameAndTheIconBoxFitsItsPicture();
-    void theRuleIsEtchedGreyOverWhite();
-    void aboutTwiceShowsOneDialog();
-    void okOrTheFrameDestroysItAndTheNextAboutIsFresh();
-    void escapeDoesNothing();
-    void enterPressesTheFocusedButton();
-    void theEditorTakesTypingWhileTheDialogIsUp();
-    void theDialogOutlivesTheEditorClosedByItsFrame();
+    void oneAtATimeItsKeysAndFreshAfterOk();
+    void theEditorTakesTypingAndMayCloseWhileTheDialogIsUp();
+    void getKeyValue_data();
+    void getKeyValue();
+    void theShippedHiveAnswersAsWindows();
+    void damagedHivesNeverCrash();
+    void startSysInfo_data();
+    void startSysInfo();
+    void findFile_data();
+    void findFile();
 
 private:
     frmAbout* showAbout();
@@ -60,187 +93,273 @@ private:
     std::unique_ptr<editor::frmEditor> m_editor;
 };
 
-void TestAbout::init()
-{
-    m_editor = std::make_unique<editor::frmEditor>();
-    m_editor->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
-}
-
 void TestAbout::cleanup()
 {
-    qDeleteAll(aboutDialogs());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        delete qobject_cast<frmAbout*>(window);
     m_editor.reset();
 }
 
+// The About dialog the editor's About command shows; none if there are more than one.
 frmAbout* TestAbout::showAbout()
 {
+    if (!m_editor) {
+        m_editor = std::make_unique<editor::frmEditor>();
+        m_editor->show();
+    }
     m_editor->about->trigger();
-    const QList<frmAbout*> dialogs = aboutDialogs();
-    return dialogs.size() == 1 ? dialogs.first() : nullptr;
+    QList<frmAbout*> found;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<frmAbout*>(window))
+            found.append(dialog);
+    return found.size() == 1 ? found.first() : nullptr;
 }
 
 void TestAbout::aboutShowsTheDesignedDialog()
 {
     frmAbout* dialog = showAbout();
     QVERIFY(dialog);
-    QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("About Brindlehof"));
-    QCOMPARE(dialog->windowType(), Qt::Dialog);
-    const Qt::WindowFlags flags = dialog->windowFlags();
-    QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    QCOMPARE(dialog->size(), twips(0, 0, 5730, 3555).size());
+    QCOMPARE(dialog->windowTitle(), u"About Brindlehof"_s);
+    QCOMPARE(dialog->windowFlags()
+            & (Qt::WindowType_Mask | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                | Qt::WindowCloseButtonHint),
+        Qt::Dialog | Qt::WindowCloseButtonHint);
+    QCOMPARE(dialog->size(), twipsRect(0, 0, 5730, 3555).size());
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
-    QVERIFY(!dialog->isModal());
-
-    QCOMPARE(dialog->lblTitle(0)->text(), QStringLiteral("Kalvenmark"));
-    QCOMPARE(dialog->lblVersion(0)->text(), QStringLiteral("Version"));
-    QCOMPARE(dialog->lblDisclaimer(1)->text(), QString());
-    QCOMPARE(dialog->cmdOK(0)->text(), QStringLiteral("OK"));
-    QCOMPARE(dialog->cmdSysInfo(0)->text(), QStringLiteral("&System Info..."));
-    const QRegularExpression banner(
-        QStringLiteral("^_{46} {30}Kalvenmark {41}_{44} {26}\\S.{16}\\S$"));
-    QVERIFY2(banner.match(dialog->Label1->text()).hasMatch(), qPrintable(dialog->Label1->text()));
-    QCOMPARE(dialog->picIcon(0)->pixmap().size(), QSize(32, 32));
-
-    // Each array keeps its designed indexes, and nothing else.
-    QCOMPARE(dialog->Line1.indexes(), QList<int>({ 0, 1 }));
-    QCOMPARE(dialog->lblDisclaimer.indexes(), QList<int>({ 1 }));
-    QCOMPARE(dialog->cmdOK.indexes(), QList<int>({ 0 }));
-
     QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
-    QVERIFY(!dialog->cmdOK(0)->isDefault());
-    QVERIFY(!dialog->cmdSysInfo(0)->isDefault());
-}
+    QVERIFY(!dialog->cmdOK(0)->isDefault() && !dialog->cmdSysInfo(0)->isDefault());
+    QCOMPARE(dialog->Line1.indexes(), QList<int>({ 0, 1 }));
+    QCOMPARE(dialog->lblVersion(0)->text(), u"Version"_s);
+    QCOMPARE(dialog->lblDisclaimer(1)->text(), QString());
+    const QRegularExpression banner(u"^_{46} {30}Kalvenmark {41}_{44} {26}\\S.{16}\\S$"_s);
+    QVERIFY2(banner.match(dialog->Label1->text()).hasMatch(), qPrintable(dialog->Label1->text()));
 
-void TestAbout::controlsSitAtTheirTwips_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    QTest::newRow("Picture1") << "Picture1" << twips(600, 840, 4695, 1335);
-    QTest::newRow("cmdOK") << "cmdOK" << twips(4245, 2625, 1260, 345);
-    QTest::newRow("cmdSysInfo") << "cmdSysInfo" << twips(4260, 3075, 1245, 345);
-    QTest::newRow("lblDisclaimer") << "lblDisclaimer" << twips(120, 2640, 3870, 825);
-    QTest::newRow("lblTitle") << "lblTitle" << twips(960, 240, 3885, 480);
-    QTest::newRow("lblVersion, left of the client area")
-        << "lblVersion" << twips(-720, 240, 3885, 225);
-}
-
-void TestAbout::controlsSitAtTheirTwips()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, expected);
-    frmAbout* dialog = showAbout();
-    QVERIFY(dialog);
-    auto* control = dialog->findChild<QWidget*>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(), expected);
-}
-
-void TestAbout::theBannerSitsInsideItsFrameAndTheIconBoxFitsItsPicture()
-{
-    frmAbout* dialog = showAbout();
-    QVERIFY(dialog);
+    QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
+    QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
+    // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
     const QPoint inside = dialog->Picture1->contentsRect().topLeft();
-    QCOMPARE(dialog->Label1->geometry(), twips(600, 120, 3135, 1095).translated(inside));
-    const QLabel* icon = dialog->picIcon(0);
-    QCOMPARE(icon->pos(), twips(120, 120, 0, 0).topLeft());
-    QCOMPARE(icon->contentsRect().size(), QSize(32, 32));
+    QCOMPARE(dialog->Label1->geometry(), twipsRect(600, 120, 3135, 1095).translated(inside));
+    QCOMPARE(dialog->picIcon(0)->pos(), twipsRect(120, 120, 0, 0).topLeft());
+    QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
 }
 
-void TestAbout::theRuleIsEtchedGreyOverWhite()
+// Escape does nothing and Enter presses the focused button; OK or the frame ends the dialog.
+void TestAbout::oneAtATimeItsKeysAndFreshAfterOk()
 {
-    frmAbout* dialog = showAbout();
-    QVERIFY(dialog);
-    const QImage image = dialog->grab().toImage();
-    const int grey = runtime::twipsToPixelsY(2445);
-    const int white = runtime::twipsToPixelsY(2460);
-    const QColor background = image.pixelColor(image.width() / 2, grey - 2);
-    for (int x :
-        { runtime::twipsToPixelsX(105), image.width() / 2, runtime::twipsToPixelsX(5654) - 1 }) {
-        QCOMPARE(image.pixelColor(x, grey), QColor(0x80, 0x80, 0x80));
-        QCOMPARE(image.pixelColor(x, white), QColor(Qt::white));
-        QCOMPARE(image.pixelColor(x, white + 1), QColor(Qt::white));
-        QCOMPARE(image.pixelColor(x, white + 2), background);
-    }
-    QCOMPARE(image.pixelColor(runtime::twipsToPixelsX(5654) + 1, grey), background);
-}
-
-void TestAbout::aboutTwiceShowsOneDialog()
-{
-    frmAbout* first = showAbout();
-    QVERIFY(first);
-    QCOMPARE(showAbout(), first);
-    QVERIFY(first->isVisible());
-}
-
-void TestAbout::okOrTheFrameDestroysItAndTheNextAboutIsFresh()
-{
+    const ScriptedRegistry registry(""); // no program named: System Info says it is unavailable
+    ScriptedDialogs dialogs;
     QPointer<frmAbout> dialog = showAbout();
-    dialog->lblTitle(0)->setText(QStringLiteral("changed"));
-    QTest::mouseClick(dialog->cmdOK(0), Qt::LeftButton);
-    QTRY_VERIFY(dialog.isNull());
-    QVERIFY(aboutDialogs().isEmpty());
-
-    dialog = showAbout();
     QVERIFY(dialog);
-    QCOMPARE(dialog->lblTitle(0)->text(), QStringLiteral("Kalvenmark"));
-    dialog->close();
-    QTRY_VERIFY(dialog.isNull());
-    QVERIFY(showAbout());
-}
-
-void TestAbout::escapeDoesNothing()
-{
-    QPointer<frmAbout> dialog = showAbout();
+    QCOMPARE(showAbout(), dialog);
+    dialog->lblTitle(0)->setText(u"changed"_s);
     QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-}
-
-void TestAbout::enterPressesTheFocusedButton()
-{
-    ScriptedRegistry registry("");
-    ScriptedDialogs dialogs;
-    QPointer<frmAbout> dialog = showAbout();
-    QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
+    QVERIFY(dialog && dialog->isVisible());
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Tab);
-    QVERIFY(dialog->cmdSysInfo(0)->hasFocus());
     QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Return);
     QCOMPARE(dialogs.messages, QStringList({ "System Information Is Unavailable At This Time" }));
     QVERIFY(dialog->isVisible());
-
     QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Tab);
-    QVERIFY(dialog->cmdOK(0)->hasFocus());
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Enter, Qt::KeypadModifier);
     QTRY_VERIFY(dialog.isNull());
     QCOMPARE(dialogs.messages.size(), 1);
+
+    dialog = showAbout();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lblTitle(0)->text(), u"Kalvenmark"_s);
+    dialog->close(); // as its frame's close button does
+    QTRY_VERIFY(dialog.isNull());
 }
 
-void TestAbout::theEditorTakesTypingWhileTheDialogIsUp()
+void TestAbout::theEditorTakesTypingAndMayCloseWhileTheDialogIsUp()
 {
     QPointer<frmAbout> dialog = showAbout();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     // Typed through the editor's window, where a modal dialog would hold the keys back.
     for (char key : QByteArray("ld a,1"))
         QTest::keyClick(m_editor->windowHandle(), key);
-    QCOMPARE(m_editor->x->toPlainText(), QStringLiteral("ld a,1"));
-    QVERIFY(dialog->isVisible());
+    QCOMPARE(m_editor->x->toPlainText(), u"ld a,1"_s);
+
+    m_editor->close();
+    m_editor.reset();
+    QVERIFY(dialog && dialog->isVisible() && dialog->testAttribute(Qt::WA_QuitOnClose));
 }
 
-void TestAbout::theDialogOutlivesTheEditorClosedByItsFrame()
+void TestAbout::getKeyValue_data()
 {
-    QPointer<frmAbout> dialog = showAbout();
-    QPointer<editor::frmEditor> editor = m_editor.release();
-    editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->close();
-    QTRY_VERIFY(editor.isNull());
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(dialog->testAttribute(Qt::WA_QuitOnClose));
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("result"); // the text read, or why there is none
+    const QString unread = u"not read: "_s;
+    QTest::newRow("string with its NUL")
+        << location1(R"("PATH"="C:\\Tools \"x\"")") << "C:\\Tools \"x\"";
+    QTest::newRow("string without its NUL, over lines")
+        << location1("\"path\"=hex(1):68,65,6c,\\\n  6c,6f") << "hello";
+    QTest::newRow("of no bytes") << location1("\"PATH\"=hex(1):") << "error 5: as passed";
+    QTest::newRow("dword as decimal, not appended")
+        << location1("\"PATH\"=dword:00000102") << "258";
+    QTest::newRow("dword, high bit set") << location1("\"PATH\"=dword:ffffffff") << "4294967295";
+    QTest::newRow("another type leaves the text") << location1("\"PATH\"=hex:01,02") << "as passed";
+    QTest::newRow("1023 characters and NUL fill the buffer")
+        << location1("\"PATH\"=\"" + QByteArray(1023, 'a') + '"') << QString(1023, u'a');
+    QTest::newRow("1024 characters and NUL do not fit")
+        << location1("\"PATH\"=\"" + QByteArray(1024, 'a') + '"') << unread;
+    QTest::newRow("missing value") << location1("\"Other\"=\"x\"") << unread;
+    QTest::newRow("missing key") << QByteArray("REGEDIT4\n") << unread;
+    QTest::newRow("a key that refuses access") << location1("\"PATH\"=\"x\"\n; denied") << unread;
+    QTest::newRow("the later line wins") << location1("\"PATH\"=\"a\"\n\"PATH\"=\"b\"") << "b";
+
+    // As the registry editor writes it: UTF-16 with a byte order mark, string data too.
+    const QString v5 = u"Windows Registry Editor Version 5.00\r\n"_s
+        + QString::fromLatin1(location1("\"PATH\"=hex(1):63,00,61,00,66,00,e9,00,00,00").mid(8));
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("version 5") << QByteArray(utf16(v5)) << u"caf\u00e9"_s;
+
+    // What is no export gives an empty registry; a line that cannot be read is skipped.
+    QTest::newRow("no header") << location1("\"PATH\"=\"x\"").mid(9) << unread;
+    QTest::newRow("unknown header") << "REGEDIT5" + location1("\"PATH\"=\"x\"").mid(8) << unread;
+    QTest::newRow("unterminated string") << location1("\"PATH\"=\"abc") << unread;
+    QTest::newRow("text after the string") << location1("\"PATH\"=\"abc\"x") << unread;
+    QTest::newRow("unknown escape") << location1("\"PATH\"=\"C:\\dir\"") << unread;
+    QTest::newRow("dword too long") << location1("\"PATH\"=dword:123456789") << unread;
+    QTest::newRow("byte not hex") << location1("\"PATH\"=hex(1):41,4g") << unread;
+    QTest::newRow("byte of three digits") << location1("\"PATH\"=hex(1):414") << unread;
+    QTest::newRow("type without brackets") << location1("\"PATH\"=hex(1:41") << unread;
+    QTest::newRow("no equals sign") << location1("\"PATH\" \"x\"") << unread;
+    QTest::newRow("unquoted name") << location1("PATH=\"x\"") << unread;
+    QTest::newRow("a long line") << location1("\"PATH\"=hex:" + QByteArray(100000, ',')) << unread;
+    QTest::newRow("unknown root") << location1("[HKEY_NOWHERE\\X]\n\"PATH\"=\"x\"") << unread;
+    QTest::newRow("unclosed section") << location1("\"PATH\"=\"x\"").replace("]", "X") << unread;
+    QTest::newRow("deleted key") << location1("\"PATH\"=\"x\"").replace("[H", "[-H") << unread;
+    QTest::newRow("a bad line does not take the next")
+        << location1("\"X\"=\"abc\n" + QByteArray("\x00\xff\"\\[", 5) + "\n\"PATH\"=\"ok\"")
+        << "ok";
+}
+
+void TestAbout::getKeyValue()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, result);
+    const ScriptedRegistry registry(file);
+    frmAbout form;
+    QString keyVal = u"as passed"_s;
+    try {
+        if (!form.GetKeyValue(
+                kHKeyLocalMachine, QString::fromLatin1(kMsinfo).toLower(), u"PATH"_s, keyVal))
+            keyVal.prepend(u"not read: "_s);
+    } catch (const runtime::RuntimeError& error) {
+        keyVal.prepend(u"error %1: "_s.arg(error.number()));
+    }
+    QCOMPARE(keyVal, result);
+    QCOMPARE(registry.open, 0); // closed on every path
+}
+
+void TestAbout::theShippedHiveAnswersAsWindows()
+{
+    const auto hive = runtime::readRegFile(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE));
+    runtime::RegKey key = 0;
+    for (std::uint32_t write : { 0x2003Fu, 0x20006u, 0xF003Fu })
+        QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, write, &key), runtime::kRegAccessDenied);
+    QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, kKeyRead, &key), runtime::kRegSuccess);
+    // Too small: the size needed, the buffer untouched.
+    char buffer[20] = "XXXXXXXXXXXXXXXXXXX";
+    std::uint32_t size = 10;
+    QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegMoreData);
+    QCOMPARE(size, 18u);
+    QCOMPARE(QByteArray(buffer), QByteArray(19, 'X'));
+    QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegSuccess);
+    QCOMPARE(QByteArray(buffer, 19), QByteArray("/usr/bin/hardinfo\0X", 19));
+    // A missing file gives an empty registry.
+    QCOMPARE(runtime::readRegFile(u"/nonexistent/hklm.reg"_s)
+                 ->openKey(kHKeyLocalMachine, "SOFTWARE", kKeyRead, &key),
+        runtime::kRegFileNotFound);
+}
+
+void TestAbout::damagedHivesNeverCrash()
+{
+    const QByteArray good = location1("\"PATH\"=hex(1):41,42,\\\n 43\n\"d\"=dword:1\n@=\"a\\\\b\"");
+    QRandomGenerator random(20240605);
+    frmAbout form;
+    QString text;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray damaged = good;
+        // Bytes changed, dropped or put in at random places.
+        for (int cut = random.bounded(1, 6); cut > 0; --cut)
+            damaged.replace(random.bounded(int(damaged.size())), random.bounded(8),
+                QByteArray(random.bounded(2), char(random.bounded(256))));
+        const ScriptedRegistry registry(damaged);
+        for (const QString& name : { u"PATH"_s, u"d"_s, QString() })
+            runtime::skipOnError([&] { form.GetKeyValue(kHKeyLocalMachine, kMsinfo, name, text); });
+    }
+}
+
+void TestAbout::startSysInfo_data()
+{
+    QTest::addColumn<QByteArray>("hive");
+    QTest::addColumn<QStringList>("launched");
+    const QByteArray spaced = location1("\"PATH\"=\"/opt/sys info/tool -x\"");
+    const QByteArray folder = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools "
+                              "Location]\n\"MSINFO\"=\"%DIR%\"\n";
+    QTest::newRow("neither location") << QByteArray() << QStringList();
+    QTest::newRow("location 1, as it stands, before location 2")
+        << spaced + folder << QStringList({ "/opt/sys info/tool -x" });
+    QTest::newRow("location 2 holding MSINFO32.EXE")
+        << "REGEDIT4\n" + folder << QStringList({ "%DIR%\\MSINFO32.EXE" });
+    QTest::newRow("location 2 without MSINFO32.EXE")
+        << "REGEDIT4\n" + QByteArray(folder).replace("%DIR%", "%DIR%\\Other") << QStringList();
+    QTest::newRow("location 1 of no bytes: location 2 is not tried")
+        << location1("\"PATH\"=hex(1):") + folder << QStringList();
+    // The recording launcher fails on an empty path, as the real ones do.
+    QTest::newRow("a launch that fails: another type at location 1")
+        << location1("\"PATH\"=hex:01") + folder << QStringList({ "" });
+}
+
+void TestAbout::startSysInfo()
+{
+    QFETCH(QByteArray, hive);
+    QFETCH(QStringList, launched);
+    QTemporaryDir dir;
+    QVERIFY(QFile(dir.filePath(u"msinfo32.exe"_s)).open(QIODevice::WriteOnly));
+    const ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
+    RecordingLauncher launcher;
+    ScriptedDialogs dialogs;
+    frmAbout form;
+    form.cmdSysInfo(0)->click();
+
+    QCOMPARE(launcher.programs, launched.replaceInStrings(u"%DIR%"_s, dir.path()));
+    // A program path, never split as a command line; in a normal window.
+    QVERIFY(launcher.commandLines.isEmpty());
+    QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
+    const QStringList message { "System Information Is Unavailable At This Time" };
+    QCOMPARE(dialogs.messages, launched.value(0).isEmpty() ? message : QStringList());
+    QCOMPARE(registry.open, 0);
+}
+
+void TestAbout::findFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("name and folder in another case") << u"%D/sub/TOOL.BIN"_s << "Tool.bin";
+    QTest::newRow("backslashes") << u"%D\\Sub\\MSINFO32.EXE"_s << "msinfo32.exe";
+    QTest::newRow("star") << u"%D\\Sub\\*.BIN"_s << "Tool.bin";
+    QTest::newRow("question marks") << u"%D/Sub/?SINFO??.exe"_s << "msinfo32.exe";
+
+    QTest::newRow("a directory is no file") << u"%D/Sub/folder.exe"_s << QString();
+    QTest::newRow("a hidden file is no normal file") << u"%D/Sub/.hidden"_s << QString();
+    QTest::newRow("no such file") << u"%D/Sub/none.exe"_s << QString();
+    QTest::newRow("no such folder") << u"%D/None/Tool.bin"_s << QString();
+    QTest::newRow("a folder, no name") << u"%D/Sub/"_s << QString();
+}
+
+void TestAbout::findFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(u"Sub/folder.exe"_s));
+    for (const char* name : { "Sub/Tool.bin", "Sub/msinfo32.exe", "Sub/.hidden" })
+        QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+    QCOMPARE(runtime::findFile(path.replace(u"%D"_s, dir.path())), found);
 }
 
 QTEST_MAIN(TestAbout)
