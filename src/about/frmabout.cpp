@@ -44,7 +44,7 @@ protected:
     {
         QTextLayout layout(text(), font());
         QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setWrapMode(QTextOption::WordWrap);
         layout.setTextOption(option);
         layout.beginLayout();
         qreal y = 0;
