@@ -14,11 +14,11 @@ setup:
 configure:
 	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 
-# The editor runs in a working folder seeded from examples/, so what is saved there stays out of
-# the source tree. Files the user already changed there are kept.
+# The editor runs in a working folder seeded from examples/ (the Windows script stays out), so
+# what is saved there stays out of the source tree. Files the user already changed are kept.
 run: setup all
 	@mkdir -p $(WORK)
-	@cp -rn examples/. $(WORK)/
+	@find examples -maxdepth 1 -type f -exec cp -pn {} $(WORK)/ \;
 	cd $(WORK) && ../brindlehof
 
 test: setup all
