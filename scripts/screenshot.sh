@@ -7,7 +7,7 @@ out=$1
 shift
 top=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$top/build/work"
-cp -rn "$top/examples/." "$top/build/work/" 2>/dev/null || true
+find "$top/examples" -maxdepth 1 -type f -exec cp -pn {} "$top/build/work/" \;
 export OUT="$out" TOP="$top" KEYS="$*"
 xvfb-run -a -s '-screen 0 900x680x24' sh -c '
     command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }
