@@ -33,12 +33,6 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// The files in a folder, so that a test sees a temporary file left behind.
-QStringList namesIn(const QString& path)
-{
-    return QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System);
-}
-
 // The number of the run-time error `statement` raises, 0 when it raises none.
 int errorOf(const Statement& statement)
 {
@@ -66,49 +60,6 @@ auto asNobody(bool wanted = true)
         if (changed && ::setresuid(0, 0, 0) != 0)
             qFatal("cannot return to root");
     });
-}
-
-// A file system mounted on `dir` while it lives (only root can mount). Unmounted lazily, so
-// that a file a failed test left open cannot keep it behind.
-struct Mount {
-    ~Mount() { QProcess::execute("umount", { "--lazy", dir }); }
-    QString dir;
-};
-
-std::unique_ptr<Mount> mount(const QString& dir, const QStringList& arguments)
-{
-    if (::geteuid() != 0 || !QDir().mkpath(dir) || QProcess::execute("mount", arguments) != 0)
-        return nullptr;
-    return std::unique_ptr<Mount>(new Mount { QFileInfo(dir).absoluteFilePath() });
-}
-
-enum class Fault { None, Directory, MissingDirectory, ReadOnlyFile, NoPermission, DiskFull };
-
-// Makes `fault` happen to dir/old.z80, which holds "old" where it can hold anything.
-std::unique_ptr<Mount> makeFault(Fault fault)
-{
-    if (fault == Fault::DiskFull) {
-        // Three pages: one for old.z80, 8 KiB to spare.
-        auto mounted = mount("dir", { "-t", "tmpfs", "-o", "size=12k", "tmpfs", "dir" });
-        if (mounted)
-            writeFile("dir/old.z80", "old\r\n");
-        return mounted;
-    }
-    if (fault == Fault::ReadOnlyFile) {
-        // Root writes whatever the permission bits say, but not through a read-only mount.
-        QDir().mkpath("source");
-        writeFile("source/old.z80", "old\r\n");
-        return mount("dir", { "-o", "bind,ro", "source", "dir" });
-    }
-    if (fault == Fault::MissingDirectory)
-        return nullptr;
-    QDir().mkpath(fault == Fault::Directory ? "dir/old.z80" : "dir");
-    if (fault != Fault::Directory)
-        writeFile("dir/old.z80", "old\r\n");
-    // "nobody" keeps root's group, so the group's bits are the ones that bind it.
-    if (fault == Fault::NoPermission)
-        ::chmod("dir", 0555);
-    return nullptr;
 }
 
 } // namespace
@@ -153,6 +104,8 @@ private slots:
         m_dialogs.reset();
         runtime::setInputFilter({});
         runtime::skipOnError(runtime::closeAllFiles);
+        // Lazily, so that a file a failed test left open cannot keep a mount on dir behind.
+        QProcess::execute("sh", { "-c", "umount --lazy dir 2>/dev/null" });
         ::chmod("dir", 0700); // what a test locked must be removable again
         m_dir.reset();
     }
@@ -283,49 +236,55 @@ private slots:
 
     void failingSaveShowsItsErrorAndKeepsTheOldFile_data()
     {
-        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("fault"); // shell commands that make it
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("error");
+        const QString old = QStringLiteral("mkdir -p dir && printf 'old\\r\\n' >dir/old.z80");
         const QString notIn = QStringLiteral(" is not in code page Windows-1252");
-        QTest::newRow("a directory") << Fault::Directory << "" << "75':\n\nPath/File access error";
-        QTest::newRow("a missing directory")
-            << Fault::MissingDirectory << "" << "76':\n\nPath not found";
+        const QString denied = QStringLiteral("70':\n\nPermission denied");
+        QTest::newRow("a directory")
+            << "mkdir -p dir/old.z80" << QString() << "75':\n\nPath/File access error";
+        QTest::newRow("a missing directory") << QString() << QString() << "76':\n\nPath not found";
+        // Root writes whatever the permission bits say, but not through a read-only mount.
         QTest::newRow("a read-only file")
-            << Fault::ReadOnlyFile << "" << "70':\n\nPermission denied";
-        QTest::newRow("no permission") << Fault::NoPermission << "" << "70':\n\nPermission denied";
-        QTest::newRow("a full disk") << Fault::DiskFull << "" << "61':\n\nDisk full";
-        QTest::newRow("an arrow") << Fault::None << "ld a,1\r\njp → loop\r\n"
+            << old + " && mount -o bind,ro dir dir" << QString() << denied;
+        // "nobody" keeps root's group, so the group's bits are the ones that bind it.
+        QTest::newRow("no permission") << old + " && chmod 555 dir" << QString() << denied;
+        // Three pages: one for old.z80, 8 KiB to spare.
+        const QString tmpfs = QStringLiteral("mkdir dir && mount -t tmpfs -o size=12k tmpfs dir");
+        QTest::newRow("a full disk") << tmpfs + " && " + old << QString() << "61':\n\nDisk full";
+        QTest::newRow("an arrow") << old << "ld a,1\r\njp → loop\r\n"
                                   << "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn;
-        QTest::newRow("beyond 16 bits") << Fault::None << "\r\n\r\n; 😀\r\n"
+        QTest::newRow("beyond 16 bits") << old << "\r\n\r\n; 😀\r\n"
                                         << "5':\n\nCharacter \"😀\" (U+1F600) on line 3" + notIn;
-        QTest::newRow("a line separator") << Fault::None << "ld a,1\u2028"
+        QTest::newRow("a line separator") << old << "ld a,1\u2028"
                                           << "5':\n\nCharacter U+2028 on line 1" + notIn;
-        QTest::newRow("a C1 control Windows-1252 lacks")
-            << Fault::None << "\u0080" << "5':\n\nCharacter U+0080 on line 1" + notIn;
+        QTest::newRow("a C1 control not in 1252") << old << "\u0080"
+                                                  << "5':\n\nCharacter U+0080 on line 1" + notIn;
     }
 
     // After the typed text come 9 KiB, more than the full disk's room and less than a write
     // buffer: the write must neither stop partway unseen nor wait in a buffer that then fails.
     void failingSaveShowsItsErrorAndKeepsTheOldFile()
     {
-        QFETCH(Fault, fault);
+        QFETCH(QString, fault);
         QFETCH(QString, typed);
         QFETCH(QString, error);
-        const auto mounted = makeFault(fault);
-        if ((fault == Fault::DiskFull || fault == Fault::ReadOnlyFile) && !mounted)
+        if (QProcess::execute("sh", { "-c", fault }) != 0)
             QSKIP("needs root and a system that lets it mount");
         const QByteArray before = readFile("dir/old.z80");
-        const QStringList namesBefore = namesIn("dir");
+        // Also sees a temporary file left behind.
+        const QStringList names = QDir("dir").entryList(QDir::Files | QDir::Hidden);
         typed += QString(100, QLatin1Char('x')).append("\r\n").repeated(90);
         m_editor->x->insertPlainText(QString(typed).replace("\r\n", "\n"));
         {
-            const auto nobody = asNobody(fault == Fault::NoPermission);
+            const auto nobody = asNobody(fault.contains("chmod"));
             save("dir/old");
         }
         QCOMPARE(m_dialogs->messages, QStringList({ "Run-time error '" + error }));
         QCOMPARE(text(), typed);
         QCOMPARE(readFile("dir/old.z80"), before);
-        QCOMPARE(namesIn("dir"), namesBefore);
+        QCOMPARE(QDir("dir").entryList(QDir::Files | QDir::Hidden), names);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         // Nothing is left open to stop the next Save.
         QCOMPARE(errorOf([] { runtime::closeFile(2); }), 52);
