@@ -1,226 +1,149 @@
-// Compile: real asm.bat scripts record their words and working folder; no shell reads the answer.
+// Compile: real asm.bat scripts record their words where they run; no shell reads the answer.
 #include "fakes.h"
 
 #include <frmeditor.h>
 
 #include <QAction>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-namespace {
+static const QString notFound = QStringLiteral("Run-time error '53':\n\nFile not found");
 
-QByteArray readAll(const QString& path)
+static QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeFile(const QString& path, const QByteArray& contents, bool executable = false)
+static void writeFile(const QString& path, const QByteArray& contents, bool executable = true)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
     QVERIFY(!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
 }
 
-// The real prompt; messages recorded, so that a failure cannot leave a box waiting.
-struct RealPrompt final : runtime::Dialogs {
-    RealPrompt() { runtime::setDialogs(this); }
-    ~RealPrompt() override { runtime::setDialogs(nullptr); }
-    QString prompt(const QString& t, const QString& c) override { return real.prompt(t, c); }
-    void message(const QString& text) override { messages.append(text); }
-    runtime::Dialogs& real = runtime::dialogs();
-    QStringList messages;
-};
-
-} // namespace
-
-class TestCompile : public QObject {
+// The prompts are the real box; messages are recorded, so that none can leave a box waiting.
+class TestCompile : public QObject, runtime::Dialogs {
     Q_OBJECT
 
+    runtime::Dialogs& m_real = runtime::dialogs();
+    QStringList m_messages;
+    editor::frmEditor m_editor;
+    // The only folder of PATH that could hold asm.bat; the working folder is its ./work.
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<editor::frmEditor> m_editor;
-    QString m_root; // the only folder of PATH that could hold asm.bat
-    QString m_work; // the editor's working folder, inside m_root
 
-    QString inWork(const QString& name) const { return m_work + u'/' + name; }
+    QString prompt(const QString& t, const QString& c) override { return m_real.prompt(t, c); }
+    void message(const QString& text) override { m_messages.append(text); }
 
-    // A script recording `tag`, its working folder and its words in ../record, put in place
-    // whole, so that a record that exists is complete.
-    void writeScript(const QString& path, const QByteArray& tag, bool executable = true,
-        const QByteArray& firstLine = "#!/bin/sh\n")
+    // Once ./release is there, records `tag` and its words a line each in ./record, put in place
+    // whole: a launcher that waited for it returns only after it gave up.
+    void writeScript(const QString& path, const QByteArray& tag,
+        const QByteArray& head = "#!/bin/sh\n", bool executable = true)
     {
         writeFile(path,
-            firstLine + "{ echo '" + tag
-                + "'; pwd -P; for w in \"$@\"; do printf '[%s]\\n' \"$w\"; "
-                + "done; } >../record.part && mv ../record.part ../record\n",
+            head
+                + "i=0; while [ ! -e release ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+                + "printf '%s\\n' '" + tag + "' \"$@\" >record.part && mv record.part record\n",
             executable);
     }
 
-    // The record, once there (a failing test gives up after 10 s); "" when none was written.
-    QString record()
+    // The record, written once released (a failing test gives up after 10 s).
+    QString recorded()
     {
-        const QString path = m_root + QLatin1String("/record");
-        (void)QTest::qWaitFor([&] { return QFile::exists(path); }, 10000);
-        return QString::fromLocal8Bit(readAll(path));
+        if (QFile::exists("record"))
+            return QStringLiteral("written before the launcher returned");
+        writeFile("release", "");
+        (void)QTest::qWaitFor([&] { return QFile::exists("record"); }, 10000);
+        return QString::fromLocal8Bit(readAll("record"));
     }
 
-    QStringList compile(const QString& answer)
+    // Compile, its prompt answered and confirmed with Return, or cancelled with Escape.
+    void compile(const QString& answer, bool ok = true)
     {
-        ScriptedDialogs dialogs;
-        dialogs.answers = QStringList { answer };
-        m_editor->asfd->trigger();
-        return dialogs.messages;
+        whenModalBoxShows([&](QWidget* box) {
+            QTest::keyClicks(box->findChild<QLineEdit*>(), answer + (ok ? u'\r' : u'\x1b'));
+        });
+        m_editor.asfd->trigger();
     }
 
 private slots:
     void init()
     {
-        m_editor.reset();
+        runtime::setDialogs(this);
+        m_editor.show();
+        m_messages.clear();
         m_dir = std::make_unique<QTemporaryDir>();
-        m_root = QDir(m_dir->path()).canonicalPath();
-        m_work = m_root + QLatin1String("/work");
-        QVERIFY(QDir().mkdir(m_work) && QDir::setCurrent(m_work));
-        qputenv("PATH", (m_root + QLatin1String(":/usr/bin:/bin")).toLocal8Bit());
-        m_editor = std::make_unique<editor::frmEditor>();
-        m_editor->show();
+        QVERIFY(QDir(m_dir->path()).mkdir("work") && QDir::setCurrent(m_dir->filePath("work")));
+        qputenv("PATH", (m_dir->path() + QLatin1String(":/usr/bin:/bin")).toLocal8Bit());
     }
 
-    void theAnswerReachesTheScriptAndNoShell_data()
+    void theAnswerReachesAsmBatFromTheWorkingFolderOrPath_data()
     {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("words");
-        QTest::newRow("a source name") << "demo" << true << "[demo]\n";
-        QTest::newRow("cancelled") << "demo" << false << "";
-        QTest::newRow("words, quotes group")
-            << "fast  \"my demo\"" << true << "[fast]\n[my demo]\n";
-        QTest::newRow("a second command") << "demo; touch x" << true << "[demo;]\n[touch]\n[x]\n";
-        QTest::newRow("substitution, wildcards, variables")
-            << "$(touch y) *.bat $HOME" << true << "[$(touch]\n[y)]\n[*.bat]\n[$HOME]\n";
+        QTest::addColumn<QString>("where"); // of asm.bat
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("seen"); // what asm.bat recorded, or the message shown
+        const QByteArray sh = "#!/bin/sh\n";
+        QTest::newRow("a source name") << "demo" << true << "work" << sh << "work\ndemo\n";
+        QTest::newRow("cancelled") << "demo" << false << "work" << sh << "work\n";
+        QTest::newRow("a second command, substitution, wildcards; quotes group")
+            << "demo; touch x \"$(touch y)  *.bat\" $HOME" << true << "work" << sh
+            << "work\ndemo;\ntouch\nx\n$(touch y)  *.bat\n$HOME\n";
+        QTest::newRow("PATH, no #! line")
+            << "demo" << true << "path" << QByteArray("# asm.bat\n") << "path\ndemo\n";
+        QTest::newRow("both: the working folder's, not executable, run by sh")
+            << "demo" << true << "both" << sh << "work\ndemo\n";
+        QTest::newRow("none, only a folder of that name")
+            << "demo" << true << "folder" << sh << notFound;
+        QTest::newRow("its interpreter missing: sh must not read it")
+            << "demo" << true << "work" << QByteArray("#!/nonexistent/sh\n") << notFound;
     }
 
-    void theAnswerReachesTheScriptAndNoShell()
+    void theAnswerReachesAsmBatFromTheWorkingFolderOrPath()
     {
         QFETCH(QString, answer);
         QFETCH(bool, ok);
-        QFETCH(QString, words);
-        writeScript(inWork(QStringLiteral("asm.bat")), "here");
-        RealPrompt dialogs;
-        QString title, label;
-        whenModalBoxShows([&](QWidget* box) {
-            title = box->windowTitle();
-            if (const auto* text = box->findChild<QLabel*>())
-                label = text->text();
-            QTest::keyClicks(box->findChild<QLineEdit*>(), answer);
-            box->findChild<QDialogButtonBox*>()
-                ->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
-                ->click();
-        });
-        m_editor->asfd->trigger();
-        QCOMPARE(dialogs.messages, QStringList());
-        QCOMPARE(title, QStringLiteral("Name of Source to Compile"));
-        QCOMPARE(label, QStringLiteral("Compilation"));
-        QCOMPARE(record(), QStringLiteral("here\n%1\n").arg(m_work) + words);
-        QCOMPARE(QDir(m_work).entryList(QDir::Files), QStringList { QStringLiteral("asm.bat") });
-    }
-
-    void theEditorReturnsWhileTheScriptStillRuns()
-    {
-        // asm.bat records only once released; a launcher that waited would return after it gave up.
-        writeScript(m_root + QLatin1String("/recorder"), "released");
-        writeFile(inWork(QStringLiteral("asm.bat")),
-            "#!/bin/sh\ni=0; while [ ! -e ../release ] && [ $i -lt 400 ]; do sleep 0.05; "
-            "i=$((i+1)); done\nexec recorder \"$@\"\n",
-            true);
-        QCOMPARE(compile(QStringLiteral("demo")), QStringList());
-        QVERIFY(!QFile::exists(m_root + QLatin1String("/record")));
-        m_editor->x->setPlainText(QStringLiteral("still editing"));
-        writeFile(m_root + QLatin1String("/release"), "");
-        QCOMPARE(record(), QStringLiteral("released\n%1\n[demo]\n").arg(m_work));
-    }
-
-    void asmBatIsFoundInTheWorkingFolderThenOnPathOrIsError53_data()
-    {
-        QTest::addColumn<QString>("where");
-        QTest::addColumn<bool>("executable");
-        QTest::addColumn<QByteArray>("firstLine");
-        QTest::addColumn<QString>("found"); // "" for error 53
-        QTest::newRow("working folder") << "work" << true << QByteArray("#!/bin/sh\n") << "work";
-        QTest::newRow("PATH, no #! line") << "path" << true << QByteArray("# asm.bat\n") << "path";
-        QTest::newRow("both, not executable")
-            << "both" << false << QByteArray("#!/bin/sh\n") << "work";
-        QTest::newRow("not executable, no #!") << "work" << false << QByteArray() << "work";
-        QTest::newRow("a folder named asm.bat") << "folder" << false << QByteArray() << "";
-        QTest::newRow("its interpreter missing: sh must not read it")
-            << "work" << true << QByteArray("#!/nonexistent/sh\n") << "";
-    }
-
-    void asmBatIsFoundInTheWorkingFolderThenOnPathOrIsError53()
-    {
         QFETCH(QString, where);
-        QFETCH(bool, executable);
-        QFETCH(QByteArray, firstLine);
-        QFETCH(QString, found);
-        if (where == QLatin1String("folder"))
-            QVERIFY(QDir().mkdir(inWork(QStringLiteral("asm.bat"))));
-        if (where == QLatin1String("path") || where == QLatin1String("both"))
-            writeScript(m_root + QLatin1String("/asm.bat"), "path", executable, firstLine);
-        if (where == QLatin1String("work") || where == QLatin1String("both"))
-            writeScript(inWork(QStringLiteral("asm.bat")), "work", executable, firstLine);
-        m_editor->setText(QStringLiteral("kept"));
-        const QStringList shown = compile(QStringLiteral("demo"));
-        if (found.isEmpty()) {
-            QCOMPARE(shown, QStringList { "Run-time error '53':\n\nFile not found" });
-        } else {
-            QCOMPARE(shown, QStringList());
-            QCOMPARE(record(), QStringLiteral("%1\n%2\n[demo]\n").arg(found, m_work));
-        }
-        m_editor->x->moveCursor(QTextCursor::End);
-        QTest::keyClicks(m_editor->x, QStringLiteral(" on"));
-        QCOMPARE(m_editor->text(), QStringLiteral("kept on"));
+        QFETCH(QByteArray, head);
+        QFETCH(QString, seen);
+        if (where == u"folder")
+            QVERIFY(QDir().mkdir("asm.bat"));
+        if (where == u"path" || where == u"both")
+            writeScript(m_dir->filePath(QStringLiteral("asm.bat")), "path", head);
+        if (where == u"work" || where == u"both")
+            writeScript("asm.bat", "work", head, where == u"work");
+        compile(answer, ok);
+        QCOMPARE(m_messages.isEmpty() ? recorded() : m_messages.join(u'|'), seen);
+        QVERIFY(!QFile::exists("x") && !QFile::exists("y"));
     }
 
-    void theExampleScriptAssemblesOrLogsWhyNot()
+    void theExampleScriptAssemblesASource()
     {
-        QVERIFY(QFile::copy(BRINDLEHOF_EXAMPLES_DIR "/asm.bat", inWork("asm.bat")));
-        const QString source = inWork("demo.z80"), log = inWork("demo.log");
-        writeFile(source, "start:  ld a,\r\n");
-        writeFile(inWork("demo.bin"), "stale");
-        QCOMPARE(compile(QStringLiteral("demo")), QStringList());
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("asm.bat:"), 10000);
-        QVERIFY2(readAll(log).startsWith("ERROR on line 1 of file demo.z80"), readAll(log).data());
-        QVERIFY(readAll(log).endsWith("asm.bat: demo.z80 not assembled (pasmo exit status 1)\n"));
-        QVERIFY(!QFile::exists(inWork("demo.bin")));
-        writeFile(source, "        org 0\r\nstart:  ld a,1\r\n        ret\r\n");
-        QCOMPARE(compile(QStringLiteral("demo")), QStringList());
+        QVERIFY(QFile::copy(BRINDLEHOF_EXAMPLES_DIR "/asm.bat", "asm.bat"));
+        writeFile("demo.z80", "        org 0\r\nstart:  ld a,1\r\n        ret\r\n");
+        compile(QStringLiteral("demo"));
         QTRY_COMPARE_WITH_TIMEOUT(
-            readAll(log), QByteArray("asm.bat: demo.z80 assembled into demo.bin\n"), 10000);
-        QCOMPARE(readAll(inWork("demo.bin")), QByteArray("\x3e\x01\xc9"));
+            readAll("demo.log"), QByteArray("asm.bat: demo.z80 assembled into demo.bin\n"), 10000);
+        QCOMPARE(readAll("demo.bin"), QByteArray("\x3e\x01\xc9"));
     }
 
     void aProgramPathIsStartedWholeEvenWrittenTheWindowsWay()
     {
         // As the registry gives it: backslashes, another case; split at its space it starts "My".
-        QVERIFY(QDir(m_work).mkdir(QStringLiteral("My Tools")));
-        writeScript(inWork("My"), "split");
-        writeScript(inWork("My Tools/msinfo32.exe"), "whole");
+        QVERIFY(QDir().mkdir("My Tools"));
+        writeScript("My", "split");
+        writeScript("My Tools/msinfo32.exe", "whole");
         const auto style = runtime::WindowStyle::Normal;
-        runtime::launcher().launchProgram(inWork("My TOOLS\\MSINFO32.EXE"), style);
-        QCOMPARE(record(), QStringLiteral("whole\n%1\n").arg(m_work));
-        try {
-            runtime::launcher().launchProgram(inWork("absent"), style);
-            QFAIL("no error raised");
-        } catch (const runtime::RuntimeError& error) {
-            QCOMPARE(error.number(), 53);
-        }
+        runtime::launcher().launchProgram(QDir::currentPath() + "/My TOOLS\\MSINFO32.EXE", style);
+        QCOMPARE(recorded(), QStringLiteral("whole\n"));
+        runtime::dispatch(
+            [&] { runtime::launcher().launchProgram(QDir::currentPath() + "/absent", style); });
+        QCOMPARE(m_messages, QStringList { notFound });
     }
 };
 
