@@ -28,7 +28,7 @@ start() {
         "PageLog stderr" "SystemGroup root" "User lp" "Group lp" >cups-files.conf
     printf '%s\n' "Out $dir/out" "AnonDirName $dir/out" "Spool $dir/pdf-spool" "Log $dir" >"$settings"
     # Bounded: a test that dies before it can stop the server leaves no cupsd behind for long.
-    timeout 300 cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >cupsd.log 2>&1 &
+    timeout 150 cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >cupsd.log 2>&1 &
     echo $! >cupsd.pid
     i=0 # lpstat -r exits 0 even when the scheduler is down: only its text tells.
     until lpstat -r 2>/dev/null | grep -qx "scheduler is running"; do
