@@ -80,8 +80,7 @@ private slots:
     void damagedHivesNeverCrash();
     void startSysInfo_data();
     void startSysInfo();
-    void findFile_data();
-    void findFile();
+    void findFileMatchesNormalFilesAsWindowsDoes();
 };
 
 // Escape does nothing and Enter presses the focused button; the next About after OK is fresh.
@@ -223,9 +222,8 @@ void TestAbout::damagedHivesNeverCrash()
     QRandomGenerator random(20240605);
     frmAbout form;
     QString text;
-    for (int round = 0; round < 3000; ++round) {
-        QByteArray damaged = good;
-        // Bytes changed, dropped or put in at random places.
+    for (int round = 0; round < 500; ++round) {
+        QByteArray damaged = good; // bytes changed, dropped or put in at random places
         for (int cut = random.bounded(1, 6); cut > 0; --cut)
             damaged.replace(random.bounded(int(damaged.size())), random.bounded(8),
                 QByteArray(random.bounded(2), char(random.bounded(256))));
@@ -239,20 +237,19 @@ void TestAbout::startSysInfo_data()
 {
     QTest::addColumn<QByteArray>("hive");
     QTest::addColumn<QStringList>("launched");
-    const QByteArray spaced = location1("\"PATH\"=\"/opt/sys info/tool -x\"");
     const QByteArray folder = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools "
                               "Location]\n\"MSINFO\"=\"%DIR%\"\n";
     QTest::newRow("neither location") << QByteArray() << QStringList();
     QTest::newRow("location 1, as it stands, before location 2")
-        << spaced + folder << QStringList({ "/opt/sys info/tool -x" });
+        << location1("\"PATH\"=\"/opt/sys info/tool -x\"") + folder
+        << QStringList({ "/opt/sys info/tool -x" });
     QTest::newRow("location 2 holding MSINFO32.EXE")
         << "REGEDIT4\n" + folder << QStringList({ "%DIR%\\MSINFO32.EXE" });
     QTest::newRow("location 2 without MSINFO32.EXE")
         << "REGEDIT4\n" + QByteArray(folder).replace("%DIR%", "%DIR%\\Other") << QStringList();
     QTest::newRow("location 1 of no bytes: location 2 is not tried")
         << location1("\"PATH\"=hex(1):") + folder << QStringList();
-    // The recording launcher fails on an empty path, as the real ones do.
-    QTest::newRow("a launch that fails: another type at location 1")
+    QTest::newRow("a launch that fails: another type at location 1, an empty path")
         << location1("\"PATH\"=hex:01") + folder << QStringList({ "" });
 }
 
@@ -265,43 +262,25 @@ void TestAbout::startSysInfo()
     const ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
     RecordingLauncher launcher;
     ScriptedDialogs dialogs;
-    frmAbout form;
-    form.cmdSysInfo(0)->click();
-
+    frmAbout().cmdSysInfo(0)->click();
     QCOMPARE(launcher.programs, launched.replaceInStrings(u"%DIR%"_s, dir.path()));
-    // A program path, never split as a command line; in a normal window.
-    QVERIFY(launcher.commandLines.isEmpty());
+    QVERIFY(launcher.commandLines.isEmpty()); // a program path, never split as a command line
     QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
-    const QStringList message { "System Information Is Unavailable At This Time" };
-    QCOMPARE(dialogs.messages, launched.value(0).isEmpty() ? message : QStringList());
+    QCOMPARE(dialogs.messages.size(), launched.value(0).isEmpty() ? 1 : 0);
     QCOMPARE(registry.open, 0);
 }
 
-void TestAbout::findFile_data()
+void TestAbout::findFileMatchesNormalFilesAsWindowsDoes()
 {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("found");
-    QTest::newRow("name and folder in another case") << u"%D/sub/TOOL.BIN"_s << "Tool.bin";
-    QTest::newRow("backslashes") << u"%D\\Sub\\MSINFO32.EXE"_s << "msinfo32.exe";
-    QTest::newRow("star") << u"%D\\Sub\\*.BIN"_s << "Tool.bin";
-    QTest::newRow("question marks") << u"%D/Sub/?SINFO??.exe"_s << "msinfo32.exe";
-
-    QTest::newRow("a directory is no file") << u"%D/Sub/folder.exe"_s << QString();
-    QTest::newRow("a hidden file is no normal file") << u"%D/Sub/.hidden"_s << QString();
-    QTest::newRow("no such file") << u"%D/Sub/none.exe"_s << QString();
-    QTest::newRow("no such folder") << u"%D/None/Tool.bin"_s << QString();
-    QTest::newRow("a folder, no name") << u"%D/Sub/"_s << QString();
-}
-
-void TestAbout::findFile()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, found);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(u"Sub/folder.exe"_s));
-    for (const char* name : { "Sub/Tool.bin", "Sub/msinfo32.exe", "Sub/.hidden" })
+    for (const char* name : { "Sub/Tool.bin", "Sub/.hidden" })
         QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
-    QCOMPARE(runtime::findFile(path.replace(u"%D"_s, dir.path())), found);
+    const QString sub = dir.path() + u"\\SUB\\"_s; // backslashes, the folder in another case
+    QCOMPARE(runtime::findFile(sub + u"*.BIN"_s), u"Tool.bin"_s);
+    QCOMPARE(runtime::findFile(dir.path() + u"/sub/?OO?.bin"_s), u"Tool.bin"_s);
+    QCOMPARE(runtime::findFile(sub + u"*.exe"_s), QString()); // a directory is no file
+    QCOMPARE(runtime::findFile(sub + u".h*"_s), QString()); // nor is a hidden one
 }
 
 QTEST_MAIN(TestAbout)
