@@ -139,13 +139,11 @@ void TestAbout::getKeyValue_data()
     QTest::newRow("string without its NUL, over lines")
         << location1("\"path\"=hex(1):68,65,6c,\\\n  6c,6f") << "hello";
     QTest::newRow("of no bytes") << location1("\"PATH\"=hex(1):") << "error 5: as passed";
-    QTest::newRow("dword in unsigned decimal")
-        << location1("\"PATH\"=dword:80000102") << "2147483906";
+    QTest::newRow("dword as decimal") << location1("\"PATH\"=dword:80000102") << "2147483906";
     QTest::newRow("another type leaves the text") << location1("\"PATH\"=hex:01,02") << "as passed";
-    QTest::newRow("1023 characters and NUL fill the buffer")
-        << location1("\"PATH\"=\"" + QByteArray(1023, 'a') + '"') << QString(1023, u'a');
-    QTest::newRow("1024 characters and NUL do not fit")
-        << location1("\"PATH\"=\"" + QByteArray(1024, 'a') + '"') << unread;
+    const auto ofLength = [](int n) { return location1("\"PATH\"=\"" + QByteArray(n, 'a') + '"'); };
+    QTest::newRow("1023 characters and NUL fit") << ofLength(1023) << QString(1023, u'a');
+    QTest::newRow("1024 characters and NUL do not fit") << ofLength(1024) << unread;
     QTest::newRow("missing key") << QByteArray("REGEDIT4\n") << unread;
     QTest::newRow("a key that refuses access") << location1("\"PATH\"=\"x\"\n; denied") << unread;
 
@@ -154,15 +152,16 @@ void TestAbout::getKeyValue_data()
     QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
     QTest::newRow("version 5, in UTF-16 with a BOM") << QByteArray(utf16(v5)) << u"caf\u00e9"_s;
 
-    // Each skipped: none takes the good line after it, or replaces the good value before them.
-    const QByteArrayList lines { R"("X"="abc)", QByteArray("\x00\xff\"\\[", 5), R"("PATH"="ok")",
-        R"("PATH"="abc)", R"("PATH"="abc"x)", R"("PATH"="C:\dir")", R"("PATH"=dword:123456789)",
-        R"("PATH"=hex(1):41,4g)", R"("PATH"=hex(1):414)", R"("PATH"=hex(1:41)", R"("PATH" "x")",
-        R"(PATH="x")" };
+    // Bad lines are skipped, taking no good line with them; the last good value wins.
+    const QByteArrayList lines { QByteArray("\x00\xff\"\\[", 5), R"("PATH"="old")", R"("X"="abc\)",
+        R"("PATH"="ok")", R"("PATH"="abc)", R"("PATH"="abc"x)", R"("PATH"="C:\dir")",
+        R"("PATH"=dword:123456789)", R"("PATH"=hex(1):41,4g)", R"("PATH"=hex(1):414)",
+        R"("PATH"=hex(1:41)", R"("PATH" "x")", R"(PATH="x")" };
     QTest::newRow("malformed lines") << location1(lines.join('\n')) << "ok";
-    QTest::newRow("no header") << location1("\"PATH\"=\"x\"").mid(9) << unread;
+    QTest::newRow("unknown header") << "REGEDIT5" + location1("\"PATH\"=\"x\"").mid(8) << unread;
     QTest::newRow("unknown root") << location1("[HKEY_NOWHERE\\X]\n\"PATH\"=\"x\"") << unread;
     QTest::newRow("unclosed section") << location1("\"PATH\"=\"x\"").replace("]", "X") << unread;
+    QTest::newRow("deleted key") << location1("\"PATH\"=\"x\"").replace("[H", "[-H") << unread;
 }
 
 void TestAbout::getKeyValue()
