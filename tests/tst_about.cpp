@@ -1,5 +1,4 @@
-// The About dialog as a user meets it from the editor, and its System Info: the registry read
-// from .reg text, GetKeyValue, what starts, and finding a file.
+// The About dialog from the editor, and its System Info: the registry, what starts, find a file.
 #include "fakes.h"
 
 #include <frmabout.h>
@@ -10,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,14 +25,13 @@ namespace {
 
 constexpr auto kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 
-// A REGEDIT4 file whose location 1 holds `lines`.
+// A REGEDIT4 file whose location 1, in capitals, holds `lines`.
 QByteArray location1(const QByteArray& lines)
 {
-    return "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(kMsinfo) + "]\n" + lines + '\n';
+    return "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(kMsinfo).toUpper() + "]\n" + lines + '\n';
 }
 
-// The registry read from a .reg text, counting opens less closes. A text holding the line
-// "; denied" refuses every open, as a key a user may not read.
+// The registry read from .reg text, counting opens less closes; "; denied" asks for every right.
 struct ScriptedRegistry final : runtime::Registry {
     explicit ScriptedRegistry(const QByteArray& text)
         : hive(runtime::parseRegFile(text))
@@ -47,8 +44,7 @@ struct ScriptedRegistry final : runtime::Registry {
     int openKey(runtime::RegKey root, const QByteArray& subKey, std::uint32_t access,
         runtime::RegKey* key) override
     {
-        const int result
-            = denied ? runtime::kRegAccessDenied : hive->openKey(root, subKey, access, key);
+        const int result = hive->openKey(root, subKey, denied ? ~0u : access, key);
         open += result == runtime::kRegSuccess;
         return result;
     }
@@ -74,87 +70,42 @@ class TestAbout : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup();
-    void aboutShowsTheDesignedDialog();
-    void oneAtATimeItsKeysAndFreshAfterOk();
-    void theEditorTakesTypingAndMayCloseWhileTheDialogIsUp();
+    void oneModelessDialogThatOnlyOkOrItsFrameEnds();
     void getKeyValue_data();
     void getKeyValue();
     void theShippedHiveAnswersAsWindows();
     void damagedHivesNeverCrash();
     void startSysInfo_data();
     void startSysInfo();
-    void findFile_data();
-    void findFile();
-
-private:
-    frmAbout* showAbout();
-
-    std::unique_ptr<editor::frmEditor> m_editor;
+    void findFileMatchesNormalFilesAsWindowsDoes();
 };
 
-void TestAbout::cleanup()
-{
-    for (QWidget* window : QApplication::topLevelWidgets())
-        delete qobject_cast<frmAbout*>(window);
-    m_editor.reset();
-}
-
-// The About dialog the editor's About command shows; none if there are more than one.
-frmAbout* TestAbout::showAbout()
-{
-    if (!m_editor) {
-        m_editor = std::make_unique<editor::frmEditor>();
-        m_editor->show();
-    }
-    m_editor->about->trigger();
-    QList<frmAbout*> found;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<frmAbout*>(window))
-            found.append(dialog);
-    return found.size() == 1 ? found.first() : nullptr;
-}
-
-void TestAbout::aboutShowsTheDesignedDialog()
-{
-    frmAbout* dialog = showAbout();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->windowTitle(), u"About Brindlehof"_s);
-    QCOMPARE(dialog->windowFlags()
-            & (Qt::WindowType_Mask | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
-                | Qt::WindowCloseButtonHint),
-        Qt::Dialog | Qt::WindowCloseButtonHint);
-    QCOMPARE(dialog->size(), twipsRect(0, 0, 5730, 3555).size());
-    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
-    QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
-    QVERIFY(!dialog->cmdOK(0)->isDefault() && !dialog->cmdSysInfo(0)->isDefault());
-    QCOMPARE(dialog->Line1.indexes(), QList<int>({ 0, 1 }));
-    QCOMPARE(dialog->lblVersion(0)->text(), u"Version"_s);
-    QCOMPARE(dialog->lblDisclaimer(1)->text(), QString());
-    const QRegularExpression banner(u"^_{46} {30}Kalvenmark {41}_{44} {26}\\S.{16}\\S$"_s);
-    QVERIFY2(banner.match(dialog->Label1->text()).hasMatch(), qPrintable(dialog->Label1->text()));
-
-    QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
-    QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
-    // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
-    const QPoint inside = dialog->Picture1->contentsRect().topLeft();
-    QCOMPARE(dialog->Label1->geometry(), twipsRect(600, 120, 3135, 1095).translated(inside));
-    QCOMPARE(dialog->picIcon(0)->pos(), twipsRect(120, 120, 0, 0).topLeft());
-    QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
-}
-
-// Escape does nothing and Enter presses the focused button; OK or the frame ends the dialog.
-void TestAbout::oneAtATimeItsKeysAndFreshAfterOk()
+void TestAbout::oneModelessDialogThatOnlyOkOrItsFrameEnds()
 {
     const ScriptedRegistry registry(""); // no program named: System Info says it is unavailable
     ScriptedDialogs dialogs;
+    auto editorWindow = std::make_unique<editor::frmEditor>();
+    editorWindow->show();
+    const auto showAbout = [&editorWindow] {
+        editorWindow->about->trigger();
+        QWidgetList found = QApplication::topLevelWidgets();
+        found.removeIf([](QWidget* window) { return !qobject_cast<frmAbout*>(window); });
+        return found.size() == 1 ? static_cast<frmAbout*>(found.first()) : nullptr;
+    };
     QPointer<frmAbout> dialog = showAbout();
     QVERIFY(dialog);
+    QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
+    QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
+    // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
+    QCOMPARE(dialog->Label1->geometry(),
+        twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
+    QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
+
     QCOMPARE(showAbout(), dialog);
     dialog->lblTitle(0)->setText(u"changed"_s);
     QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
+    QVERIFY(!dialog->cmdOK(0)->isDefault() && !dialog->cmdSysInfo(0)->isDefault());
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Escape);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(dialog && dialog->isVisible());
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Tab);
     QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Return);
@@ -163,27 +114,19 @@ void TestAbout::oneAtATimeItsKeysAndFreshAfterOk()
     QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Tab);
     QTest::keyClick(dialog->cmdOK(0), Qt::Key_Enter, Qt::KeypadModifier);
     QTRY_VERIFY(dialog.isNull());
-    QCOMPARE(dialogs.messages.size(), 1);
 
     dialog = showAbout();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->lblTitle(0)->text(), u"Kalvenmark"_s);
-    dialog->close(); // as its frame's close button does
-    QTRY_VERIFY(dialog.isNull());
-}
-
-void TestAbout::theEditorTakesTypingAndMayCloseWhileTheDialogIsUp()
-{
-    QPointer<frmAbout> dialog = showAbout();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->lblTitle(0)->text(), u"Kalvenmark"_s);
     // Typed through the editor's window, where a modal dialog would hold the keys back.
     for (char key : QByteArray("ld a,1"))
-        QTest::keyClick(m_editor->windowHandle(), key);
-    QCOMPARE(m_editor->x->toPlainText(), u"ld a,1"_s);
-
-    m_editor->close();
-    m_editor.reset();
+        QTest::keyClick(editorWindow->windowHandle(), key);
+    QCOMPARE(editorWindow->x->toPlainText(), u"ld a,1"_s);
+    editorWindow->close();
+    editorWindow.reset();
     QVERIFY(dialog && dialog->isVisible() && dialog->testAttribute(Qt::WA_QuitOnClose));
+    dialog->close(); // as its frame's close button does
+    QTRY_VERIFY(dialog.isNull());
 }
 
 void TestAbout::getKeyValue_data()
@@ -196,44 +139,29 @@ void TestAbout::getKeyValue_data()
     QTest::newRow("string without its NUL, over lines")
         << location1("\"path\"=hex(1):68,65,6c,\\\n  6c,6f") << "hello";
     QTest::newRow("of no bytes") << location1("\"PATH\"=hex(1):") << "error 5: as passed";
-    QTest::newRow("dword as decimal, not appended")
-        << location1("\"PATH\"=dword:00000102") << "258";
-    QTest::newRow("dword, high bit set") << location1("\"PATH\"=dword:ffffffff") << "4294967295";
+    QTest::newRow("dword as decimal") << location1("\"PATH\"=dword:80000102") << "2147483906";
     QTest::newRow("another type leaves the text") << location1("\"PATH\"=hex:01,02") << "as passed";
-    QTest::newRow("1023 characters and NUL fill the buffer")
-        << location1("\"PATH\"=\"" + QByteArray(1023, 'a') + '"') << QString(1023, u'a');
-    QTest::newRow("1024 characters and NUL do not fit")
-        << location1("\"PATH\"=\"" + QByteArray(1024, 'a') + '"') << unread;
-    QTest::newRow("missing value") << location1("\"Other\"=\"x\"") << unread;
+    const auto ofLength = [](int n) { return location1("\"PATH\"=\"" + QByteArray(n, 'a') + '"'); };
+    QTest::newRow("1023 characters and NUL fit") << ofLength(1023) << QString(1023, u'a');
+    QTest::newRow("1024 characters and NUL do not fit") << ofLength(1024) << unread;
     QTest::newRow("missing key") << QByteArray("REGEDIT4\n") << unread;
     QTest::newRow("a key that refuses access") << location1("\"PATH\"=\"x\"\n; denied") << unread;
-    QTest::newRow("the later line wins") << location1("\"PATH\"=\"a\"\n\"PATH\"=\"b\"") << "b";
 
-    // As the registry editor writes it: UTF-16 with a byte order mark, string data too.
     const QString v5 = u"Windows Registry Editor Version 5.00\r\n"_s
         + QString::fromLatin1(location1("\"PATH\"=hex(1):63,00,61,00,66,00,e9,00,00,00").mid(8));
     QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-    QTest::newRow("version 5") << QByteArray(utf16(v5)) << u"caf\u00e9"_s;
+    QTest::newRow("version 5, in UTF-16 with a BOM") << QByteArray(utf16(v5)) << u"caf\u00e9"_s;
 
-    // What is no export gives an empty registry; a line that cannot be read is skipped.
-    QTest::newRow("no header") << location1("\"PATH\"=\"x\"").mid(9) << unread;
+    // Bad lines are skipped, taking no good line with them; the last good value wins.
+    const QByteArrayList lines { QByteArray("\x00\xff\"\\[", 5), R"("PATH"="old")", R"("X"="abc\)",
+        R"("PATH"="ok")", R"("PATH"="abc)", R"("PATH"="abc"x)", R"("PATH"="C:\dir")",
+        R"("PATH"=dword:123456789)", R"("PATH"=hex(1):41,4g)", R"("PATH"=hex(1):414)",
+        R"("PATH"=hex(1:41)", R"("PATH" "x")", R"(PATH="x")" };
+    QTest::newRow("malformed lines") << location1(lines.join('\n')) << "ok";
     QTest::newRow("unknown header") << "REGEDIT5" + location1("\"PATH\"=\"x\"").mid(8) << unread;
-    QTest::newRow("unterminated string") << location1("\"PATH\"=\"abc") << unread;
-    QTest::newRow("text after the string") << location1("\"PATH\"=\"abc\"x") << unread;
-    QTest::newRow("unknown escape") << location1("\"PATH\"=\"C:\\dir\"") << unread;
-    QTest::newRow("dword too long") << location1("\"PATH\"=dword:123456789") << unread;
-    QTest::newRow("byte not hex") << location1("\"PATH\"=hex(1):41,4g") << unread;
-    QTest::newRow("byte of three digits") << location1("\"PATH\"=hex(1):414") << unread;
-    QTest::newRow("type without brackets") << location1("\"PATH\"=hex(1:41") << unread;
-    QTest::newRow("no equals sign") << location1("\"PATH\" \"x\"") << unread;
-    QTest::newRow("unquoted name") << location1("PATH=\"x\"") << unread;
-    QTest::newRow("a long line") << location1("\"PATH\"=hex:" + QByteArray(100000, ',')) << unread;
     QTest::newRow("unknown root") << location1("[HKEY_NOWHERE\\X]\n\"PATH\"=\"x\"") << unread;
     QTest::newRow("unclosed section") << location1("\"PATH\"=\"x\"").replace("]", "X") << unread;
     QTest::newRow("deleted key") << location1("\"PATH\"=\"x\"").replace("[H", "[-H") << unread;
-    QTest::newRow("a bad line does not take the next")
-        << location1("\"X\"=\"abc\n" + QByteArray("\x00\xff\"\\[", 5) + "\n\"PATH\"=\"ok\"")
-        << "ok";
 }
 
 void TestAbout::getKeyValue()
@@ -241,11 +169,9 @@ void TestAbout::getKeyValue()
     QFETCH(QByteArray, file);
     QFETCH(QString, result);
     const ScriptedRegistry registry(file);
-    frmAbout form;
     QString keyVal = u"as passed"_s;
     try {
-        if (!form.GetKeyValue(
-                kHKeyLocalMachine, QString::fromLatin1(kMsinfo).toLower(), u"PATH"_s, keyVal))
+        if (!frmAbout().GetKeyValue(kHKeyLocalMachine, kMsinfo, u"PATH"_s, keyVal))
             keyVal.prepend(u"not read: "_s);
     } catch (const runtime::RuntimeError& error) {
         keyVal.prepend(u"error %1: "_s.arg(error.number()));
@@ -258,21 +184,14 @@ void TestAbout::theShippedHiveAnswersAsWindows()
 {
     const auto hive = runtime::readRegFile(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE));
     runtime::RegKey key = 0;
-    for (std::uint32_t write : { 0x2003Fu, 0x20006u, 0xF003Fu })
-        QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, write, &key), runtime::kRegAccessDenied);
+    QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, 0x2003F, &key), runtime::kRegAccessDenied);
     QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, kKeyRead, &key), runtime::kRegSuccess);
-    // Too small: the size needed, the buffer untouched.
     char buffer[20] = "XXXXXXXXXXXXXXXXXXX";
-    std::uint32_t size = 10;
+    std::uint32_t size = 10; // too small: the buffer untouched
     QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegMoreData);
-    QCOMPARE(size, 18u);
     QCOMPARE(QByteArray(buffer), QByteArray(19, 'X'));
     QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegSuccess);
     QCOMPARE(QByteArray(buffer, 19), QByteArray("/usr/bin/hardinfo\0X", 19));
-    // A missing file gives an empty registry.
-    QCOMPARE(runtime::readRegFile(u"/nonexistent/hklm.reg"_s)
-                 ->openKey(kHKeyLocalMachine, "SOFTWARE", kKeyRead, &key),
-        runtime::kRegFileNotFound);
 }
 
 void TestAbout::damagedHivesNeverCrash()
@@ -281,9 +200,8 @@ void TestAbout::damagedHivesNeverCrash()
     QRandomGenerator random(20240605);
     frmAbout form;
     QString text;
-    for (int round = 0; round < 3000; ++round) {
-        QByteArray damaged = good;
-        // Bytes changed, dropped or put in at random places.
+    for (int round = 0; round < 500; ++round) {
+        QByteArray damaged = good; // bytes changed, dropped or put in at random places
         for (int cut = random.bounded(1, 6); cut > 0; --cut)
             damaged.replace(random.bounded(int(damaged.size())), random.bounded(8),
                 QByteArray(random.bounded(2), char(random.bounded(256))));
@@ -297,20 +215,19 @@ void TestAbout::startSysInfo_data()
 {
     QTest::addColumn<QByteArray>("hive");
     QTest::addColumn<QStringList>("launched");
-    const QByteArray spaced = location1("\"PATH\"=\"/opt/sys info/tool -x\"");
     const QByteArray folder = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools "
                               "Location]\n\"MSINFO\"=\"%DIR%\"\n";
     QTest::newRow("neither location") << QByteArray() << QStringList();
     QTest::newRow("location 1, as it stands, before location 2")
-        << spaced + folder << QStringList({ "/opt/sys info/tool -x" });
+        << location1("\"PATH\"=\"/opt/sys info/tool -x\"") + folder
+        << QStringList({ "/opt/sys info/tool -x" });
     QTest::newRow("location 2 holding MSINFO32.EXE")
         << "REGEDIT4\n" + folder << QStringList({ "%DIR%\\MSINFO32.EXE" });
     QTest::newRow("location 2 without MSINFO32.EXE")
         << "REGEDIT4\n" + QByteArray(folder).replace("%DIR%", "%DIR%\\Other") << QStringList();
     QTest::newRow("location 1 of no bytes: location 2 is not tried")
         << location1("\"PATH\"=hex(1):") + folder << QStringList();
-    // The recording launcher fails on an empty path, as the real ones do.
-    QTest::newRow("a launch that fails: another type at location 1")
+    QTest::newRow("a launch that fails: another type at location 1, an empty path")
         << location1("\"PATH\"=hex:01") + folder << QStringList({ "" });
 }
 
@@ -323,43 +240,25 @@ void TestAbout::startSysInfo()
     const ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
     RecordingLauncher launcher;
     ScriptedDialogs dialogs;
-    frmAbout form;
-    form.cmdSysInfo(0)->click();
-
+    frmAbout().cmdSysInfo(0)->click();
     QCOMPARE(launcher.programs, launched.replaceInStrings(u"%DIR%"_s, dir.path()));
-    // A program path, never split as a command line; in a normal window.
-    QVERIFY(launcher.commandLines.isEmpty());
+    QVERIFY(launcher.commandLines.isEmpty()); // a program path, never split as a command line
     QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
-    const QStringList message { "System Information Is Unavailable At This Time" };
-    QCOMPARE(dialogs.messages, launched.value(0).isEmpty() ? message : QStringList());
+    QCOMPARE(dialogs.messages.size(), launched.value(0).isEmpty() ? 1 : 0);
     QCOMPARE(registry.open, 0);
 }
 
-void TestAbout::findFile_data()
+void TestAbout::findFileMatchesNormalFilesAsWindowsDoes()
 {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("found");
-    QTest::newRow("name and folder in another case") << u"%D/sub/TOOL.BIN"_s << "Tool.bin";
-    QTest::newRow("backslashes") << u"%D\\Sub\\MSINFO32.EXE"_s << "msinfo32.exe";
-    QTest::newRow("star") << u"%D\\Sub\\*.BIN"_s << "Tool.bin";
-    QTest::newRow("question marks") << u"%D/Sub/?SINFO??.exe"_s << "msinfo32.exe";
-
-    QTest::newRow("a directory is no file") << u"%D/Sub/folder.exe"_s << QString();
-    QTest::newRow("a hidden file is no normal file") << u"%D/Sub/.hidden"_s << QString();
-    QTest::newRow("no such file") << u"%D/Sub/none.exe"_s << QString();
-    QTest::newRow("no such folder") << u"%D/None/Tool.bin"_s << QString();
-    QTest::newRow("a folder, no name") << u"%D/Sub/"_s << QString();
-}
-
-void TestAbout::findFile()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, found);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(u"Sub/folder.exe"_s));
-    for (const char* name : { "Sub/Tool.bin", "Sub/msinfo32.exe", "Sub/.hidden" })
+    for (const char* name : { "Sub/Tool.bin", "Sub/.hidden" })
         QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
-    QCOMPARE(runtime::findFile(path.replace(u"%D"_s, dir.path())), found);
+    const QString sub = dir.path() + u"\\SUB\\"_s; // backslashes, the folder in another case
+    QCOMPARE(runtime::findFile(sub + u"*.BIN"_s), u"Tool.bin"_s);
+    QCOMPARE(runtime::findFile(dir.path() + u"/sub/?OO?.bin"_s), u"Tool.bin"_s);
+    QCOMPARE(runtime::findFile(sub + u"*.exe"_s), QString()); // a directory is no file
+    QCOMPARE(runtime::findFile(sub + u".h*"_s), QString()); // nor is a hidden one
 }
 
 QTEST_MAIN(TestAbout)
