@@ -340,24 +340,24 @@ public:
 
     int closeKey(RegKey key) override
     {
-        if (m_open.remove(key) || isPredefined(key))
+        if (m_open.remove(key) || rootPath(key))
             return kRegSuccess;
         return kRegInvalidHandle;
     }
 
 private:
-    static bool isPredefined(RegKey key)
+    // The path of a predefined root; none for any other key.
+    static std::optional<QString> rootPath(RegKey key)
     {
-        return std::any_of(kRoots.begin(), kRoots.end(),
-            [key](const Root& root) { return predefinedRegKey(root.code) == key; });
+        const auto* root = std::find_if(kRoots.begin(), kRoots.end(),
+            [key](const Root& r) { return predefinedRegKey(r.code) == key; });
+        return root != kRoots.end() ? std::optional(folded(root->name)) : std::nullopt;
     }
 
     std::optional<QString> pathOf(RegKey key) const
     {
-        for (const Root& root : kRoots) {
-            if (predefinedRegKey(root.code) == key)
-                return folded(root.name);
-        }
+        if (const auto root = rootPath(key))
+            return root;
         const auto open = m_open.constFind(key);
         return open != m_open.constEnd() ? std::optional(*open) : std::nullopt;
     }
