@@ -1,0 +1,69 @@
+#!/bin/sh
+# Builds Qt for 64-bit Windows once, from Debian's qt6-base source of the same version as the host
+# tools (moc, rcc and uic must match), as DLLs, into a cache outside the checkout. Later runs find
+# it finished and return at once. Prints the folder Qt is installed in as its last line.
+set -eu
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)   # e.g. 6.4.2+dfsg-10
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/brindlehof
+prefix=$cache/qt-$version-win64
+if [ -f "$prefix/.complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+mkdir -p "$cache"
+say() { echo "build-qt-windows: $*" >&2; }
+
+# The source, through a private apt list and state folder, so that nothing under /etc changes.
+src=$cache/qtbase-$version
+if [ ! -f "$src/.unpacked" ]; then
+    apt=$cache/apt
+    rm -rf "$apt" && mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/download"
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+        > "$apt/sources.list.d/debian-src.sources"
+    opts="-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=$apt/sources.list.d
+          -o Dir::State::Lists=$apt/lists -o Dir::Cache=$apt/cache"
+    mkdir -p "$apt/cache/archives/partial"
+    say "fetching the source of qt6-base $version"
+    # shellcheck disable=SC2086
+    apt-get $opts -q update >&2
+    # shellcheck disable=SC2086
+    (cd "$apt/download" && apt-get $opts -q source --download-only "qt6-base=$version" >&2)
+    rm -rf "$src"
+    dpkg-source --no-check -x "$apt/download"/qt6-base_*.dsc "$src" >&2
+    touch "$src/.unpacked"
+fi
+
+# Only what the program needs: Core, Gui, Widgets, PrintSupport and Test, the windows and offscreen
+# platform plugins and the Windows styles. Debian's source lacks wintab (tablet events) and the
+# Windows plugin does not build with OpenGL off unless dynamic GL is off too.
+build=$cache/build-qt-$version-win64
+mkdir -p "$build"
+cp "$repo/cmake/mingw-w64.cmake" "$cache/mingw-w64.cmake"
+if [ ! -f "$build/build.ninja" ]; then
+    say "configuring (a few minutes)"
+    cmake -S "$src" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-w64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
+        -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+        -DFEATURE_pkg_config=OFF -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF \
+        -DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF -DFEATURE_icu=OFF -DFEATURE_freetype=OFF \
+        -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_zstd=OFF -DFEATURE_sql=OFF \
+        -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
+        -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF \
+        -DFEATURE_textmarkdownreader=OFF -DFEATURE_textodfwriter=OFF \
+        -DFEATURE_printpreviewdialog=OFF -DFEATURE_printdialog=OFF \
+        -DFEATURE_windeployqt=OFF -DFEATURE_qmake=OFF -DFEATURE_androiddeployqt=OFF \
+        -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF \
+        -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_doubleconversion=OFF \
+        -DFEATURE_system_libb2=OFF >&2
+fi
+say "building (about 950 steps, half an hour or more on two cores)"
+cmake --build "$build" --parallel "$(nproc)" >&2
+cmake --install "$build" >&2
+touch "$prefix/.complete"
+say "done"
+echo "$prefix"
