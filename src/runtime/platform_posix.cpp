@@ -11,6 +11,9 @@
 
 #include <optional>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace runtime::platform {
@@ -169,6 +172,35 @@ QString hivePath()
 bool syncToDisk(QFileDevice& file)
 {
     return file.handle() < 0 || ::fsync(file.handle()) == 0;
+}
+
+bool replaceKeepsIdentity(const QString& path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) != 0 || status.st_nlink <= 1;
+}
+
+bool giveIdentity(const QString& path, QFileDevice& replacement)
+{
+    struct stat target {};
+    struct stat given {};
+    if (::stat(QFile::encodeName(path).constData(), &target) != 0)
+        return true;
+    const int descriptor = replacement.handle();
+    if (descriptor < 0 || ::fstat(descriptor, &given) != 0)
+        return false;
+    // Only root may give a file away; an owner may give it any group it belongs to.
+    if ((target.st_uid != given.st_uid || target.st_gid != given.st_gid)
+        && ::fchown(descriptor, target.st_uid, target.st_gid) != 0)
+        return false;
+    return ::fchmod(descriptor, target.st_mode & 07777) == 0;
+}
+
+bool reserveSpace(QFileDevice& file, qint64 size)
+{
+    const int error = size > 0 && file.handle() >= 0 ? ::posix_fallocate(file.handle(), 0, size) : 0;
+    // A file system that cannot reserve still takes the write, whose failure is undone.
+    return error != ENOSPC && error != EFBIG && error != EDQUOT;
 }
 
 Launcher& nativeLauncher()

@@ -160,6 +160,15 @@ bool syncToDisk(QFileDevice& file)
     return handle == INVALID_HANDLE_VALUE || FlushFileBuffers(handle) != 0;
 }
 
+// QSaveFile's replace keeps the file's name and what the folder gives every file; hard links and
+// handed-over files are rare enough on Windows that the replace is always taken.
+bool replaceKeepsIdentity(const QString&) { return true; }
+
+bool giveIdentity(const QString&, QFileDevice&) { return true; }
+
+// Setting the end of file allocates its clusters: the write that follows cannot run out of room.
+bool reserveSpace(QFileDevice& file, qint64 size) { return size <= file.size() || file.resize(size); }
+
 Launcher& nativeLauncher()
 {
     static WindowsLauncher launcher;
