@@ -1,4 +1,5 @@
-// What Save must keep: the file's links, owner and mode; on real files, mounts and users.
+// What Save and Open must keep: the file's links, owner and mode, and the program itself when
+// memory runs short; on real files, mounts, users and limits.
 #include "fakes.h"
 
 #include <frmeditor.h>
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,6 +121,27 @@ private slots:
                 error.isEmpty() && hadText ? kept.section(' ', 0, 2) + " " + text : kept);
         }
         QCOMPARE(entries(), listed);
+    }
+
+    // Some 4,000,000 lines cost the text box far more than the 128 MiB the limit leaves.
+    void openRefusesATextMemoryCannotHold()
+    {
+        QFile file("lines.z80");
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4'000'000, '\n')));
+        file.close();
+        m_editor->setText("kept");
+        QFile statm("/proc/self/statm");
+        QVERIFY(statm.open(QIODevice::ReadOnly));
+        rlimit limit {};
+        QCOMPARE(::getrlimit(RLIMIT_AS, &limit), 0);
+        const rlimit unlimited = limit;
+        limit.rlim_cur = statm.readAll().split(' ').first().toULongLong() * ::sysconf(_SC_PAGESIZE)
+            + (128 << 20);
+        QCOMPARE(::setrlimit(RLIMIT_AS, &limit), 0);
+        run(m_editor->open, "lines");
+        QCOMPARE(::setrlimit(RLIMIT_AS, &unlimited), 0);
+        QCOMPARE(m_dialogs->messages, QStringList { "Run-time error '7':\n\nOut of memory" });
+        QCOMPARE(m_editor->text(), QStringLiteral("kept"));
     }
 };
 

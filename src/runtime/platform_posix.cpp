@@ -11,8 +11,12 @@
 
 #include <optional>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,7 +202,8 @@ bool giveIdentity(const QString& path, QFileDevice& replacement)
 
 bool reserveSpace(QFileDevice& file, qint64 size)
 {
-    const int error = size > 0 && file.handle() >= 0 ? ::posix_fallocate(file.handle(), 0, size) : 0;
+    const int error
+        = size > 0 && file.handle() >= 0 ? ::posix_fallocate(file.handle(), 0, size) : 0;
     // A file system that cannot reserve still takes the write, whose failure is undone.
     return error != ENOSPC && error != EFBIG && error != EDQUOT;
 }
@@ -219,6 +224,34 @@ Registry& nativeRegistry()
 } // namespace runtime::platform
 
 namespace runtime {
+
+qint64 availableMemory()
+{
+    qint64 available = std::numeric_limits<qint64>::max();
+    // Linux says what it can give without swapping out what others use.
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        for (QByteArray line = meminfo.readLine(); !line.isEmpty(); line = meminfo.readLine()) {
+            if (line.startsWith("MemAvailable:"))
+                available = line.mid(13).trimmed().split(' ').first().toLongLong() * 1024;
+        }
+    }
+    // The address space and the data segment a limit allows, less what the process holds: the
+    // first and sixth counts of statm, in pages.
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    const QList<QByteArray> used
+        = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ') : QList<QByteArray>();
+    const auto limitLeft = [&](int resource, qsizetype field) {
+        rlimit limit {};
+        if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            return;
+        const qint64 held = used.size() > field ? used[field].toLongLong() * ::getpagesize() : 0;
+        available = std::min(available, qint64(limit.rlim_cur) - held);
+    };
+    limitLeft(RLIMIT_AS, 0);
+    limitLeft(RLIMIT_DATA, 5);
+    return std::max<qint64>(available, 0);
+}
 
 QString findFile(const QString& path)
 {

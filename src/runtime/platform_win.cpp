@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include <io.h>
@@ -167,7 +168,10 @@ bool replaceKeepsIdentity(const QString&) { return true; }
 bool giveIdentity(const QString&, QFileDevice&) { return true; }
 
 // Setting the end of file allocates its clusters: the write that follows cannot run out of room.
-bool reserveSpace(QFileDevice& file, qint64 size) { return size <= file.size() || file.resize(size); }
+bool reserveSpace(QFileDevice& file, qint64 size)
+{
+    return size <= file.size() || file.resize(size);
+}
 
 Launcher& nativeLauncher()
 {
@@ -184,6 +188,16 @@ Registry& nativeRegistry()
 } // namespace runtime::platform
 
 namespace runtime {
+
+qint64 availableMemory()
+{
+    // What the commit limit and the address space still allow; the latter binds a 32-bit build.
+    MEMORYSTATUSEX status {};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status))
+        return std::numeric_limits<qint64>::max();
+    return qint64(std::min(status.ullAvailPageFile, status.ullAvailVirtual));
+}
 
 QString findFile(const QString& path)
 {
