@@ -28,10 +28,21 @@ std::optional<QString> firstFileMatching(const QString& path);
 
 // ---- Launching programs -----------------------------------------------------------------------
 
-bool startsWithInterpreterLine(const QString& path)
+// The interpreter a script names on its #! line and the one argument the line may add, as the
+// kernel reads them, but without the CR a Windows editor leaves before the line end; empty when
+// the script has no such line.
+QStringList interpreterLine(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(2) == "#!";
+    const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readLine(4096) : QByteArray();
+    const QString named = QFile::decodeName(line.mid(2)).trimmed();
+    if (!line.startsWith("#!") || named.isEmpty())
+        return {};
+    const qsizetype end
+        = std::find_if(named.begin(), named.end(), [](QChar c) { return c.isSpace(); })
+        - named.begin();
+    const QString argument = named.sliced(end).trimmed();
+    return argument.isEmpty() ? QStringList { named } : QStringList { named.left(end), argument };
 }
 
 // No shell ever reads a command line: its words go to the program as they are, so a source
@@ -46,17 +57,16 @@ public:
         const QString program = words.isEmpty() ? QString() : findProgram(words.takeFirst());
         if (program.isEmpty())
             raise(Error::FileNotFound);
-        const bool executable = QFileInfo(program).isExecutable();
-        if (executable && QProcess::startDetached(program, words))
+        if (QFileInfo(program).isExecutable() && QProcess::startDetached(program, words))
             return;
-        // The program named on its #! line is missing: sh must not read a file meant for another.
-        if (executable && startsWithInterpreterLine(program))
-            raise(Error::FileNotFound);
-        // A script without the executable bit, such as one copied from Windows, or without a
-        // #! line, runs as a POSIX shell runs such a file: sh reads it, the words stay its
-        // arguments.
-        words.prepend(program);
-        startDetached(QStringLiteral("/bin/sh"), words);
+        // A script that names its interpreter runs with it, executable or not, and fails when
+        // that is missing; sh reads only a script without a #! line, as a POSIX shell runs such
+        // a file. The words stay the script's arguments.
+        QStringList interpreter = interpreterLine(program);
+        if (interpreter.isEmpty())
+            interpreter.append(QStringLiteral("/bin/sh"));
+        const QString run = interpreter.takeFirst();
+        startDetached(run, interpreter << program << words);
     }
 
     void launchProgram(const QString& path, WindowStyle style) override
