@@ -12,7 +12,7 @@ Launcher& nativeLauncher();
 // Forces what was written to `file` onto the disk; false when the system reports a failure.
 bool syncToDisk(QFileDevice& file);
 
-// ---- What makes a file that file, beyond its bytes ----
+// What makes a file that file beyond its bytes, kept by Save.
 // False when a new file renamed over the one at `path` would part from it: another hard link
 // would keep the old bytes.
 bool replaceKeepsIdentity(const QString& path);

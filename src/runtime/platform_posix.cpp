@@ -9,11 +9,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <optional>
-
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/resource.h>
