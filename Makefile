@@ -3,7 +3,7 @@ BUILD ?= build
 WORK := $(BUILD)/work
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup configure run test bench clean
+.PHONY: all setup configure run test bench windows windows-test clean
 
 all: configure
 	cmake --build $(BUILD) -j2
@@ -27,5 +27,19 @@ test: setup all
 bench: setup all
 	sh bench/run.sh $(BUILD)
 
+# Windows: the program cross-built with mingw-w64 against Qt for Windows, which is built once into
+# a cache outside the checkout (half an hour or more the first time), packed as a zip in dist/,
+# and tested under Wine.
+WIN_BUILD ?= build-windows
+
+windows:
+	@sh scripts/setup.sh scripts/packages.txt
+	@sh scripts/setup.sh scripts/packages-windows.txt
+	sh scripts/build-windows.sh $(WIN_BUILD) dist
+
+windows-test: windows
+	cd $(WIN_BUILD) && ctest --output-on-failure
+	sh tests/smoke-windows.sh dist
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WIN_BUILD) dist
