@@ -18,6 +18,7 @@ namespace runtime::platform {
 namespace {
 
 std::optional<QString> firstFileMatching(const QString& path);
+QString findProgramOrShipped(const QString& name);
 
 // ---- Launching programs -----------------------------------------------------------------------
 
@@ -36,7 +37,8 @@ public:
         // A desktop has no say in the style of a window another program opens.
         Q_UNUSED(style);
         QStringList words = splitCommandLine(commandLine);
-        const QString program = words.isEmpty() ? QString() : findProgram(words.takeFirst());
+        const QString program
+            = words.isEmpty() ? QString() : findProgramOrShipped(words.takeFirst());
         if (program.isEmpty())
             raise(Error::FileNotFound);
         const bool executable = QFileInfo(program).isExecutable();
@@ -154,14 +156,37 @@ std::optional<QString> firstFileMatching(const QString& path)
     return QDir(*folder).filePath(*match);
 }
 
-// ---- Registry ---------------------------------------------------------------------------------
+// ---- Files shipped with the program -----------------------------------------------------------
+
+// The data folder of the installed copy, found from where the program is, so that a copy
+// installed under any prefix works; the folder compiled in comes last. The program reads no
+// environment, so these are the only places.
+QString shippedFile(const QString& name)
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    for (const QString& folder :
+        { appDir + QStringLiteral("/../share/brindlehof"), QStringLiteral(BRINDLEHOF_DATADIR) }) {
+        const QFileInfo info(QDir(folder).filePath(name));
+        if (info.isFile())
+            return QDir::cleanPath(info.absoluteFilePath());
+    }
+    return {};
+}
+
+// An installed copy brings its own example asm.bat, used when the user has none.
+QString findProgramOrShipped(const QString& name)
+{
+    const QString found = findProgram(name);
+    return found.isEmpty() && !name.contains(u'/') ? shippedFile(name) : found;
+}
 
 // The stand-in hive: the copy beside the program when there is one (the build tree, which
 // `make run` uses), otherwise the one installed with it.
 QString hivePath()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/hklm.reg");
-    return QFileInfo(beside).isFile() ? beside : QStringLiteral(BRINDLEHOF_HIVE);
+    const QString name = QStringLiteral("hklm.reg");
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    return QFileInfo(beside).isFile() ? beside : shippedFile(name);
 }
 
 } // namespace
