@@ -1,12 +1,13 @@
-# `make` builds, `make run` starts the editor, `make test` runs the test suite headless.
+# `make` builds the program, `make run` starts it, `make test` runs the test suite headless.
 BUILD ?= build
 WORK := $(BUILD)/work
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: all setup configure run test bench clean
 
+# The program only, so the first start is quick; test and bench build what they run.
 all: configure
-	cmake --build $(BUILD) -j2
+	cmake --build $(BUILD) -j2 --target brindlehof
 
 setup:
 	@sh scripts/setup.sh
@@ -22,9 +23,11 @@ run: setup all
 	cd $(WORK) && ../brindlehof
 
 test: setup all
+	cmake --build $(BUILD) -j2
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j2 --output-on-failure
 
 bench: setup all
+	cmake --build $(BUILD) -j2 --target benchmarks
 	sh bench/run.sh $(BUILD)
 
 clean:
