@@ -1,9 +1,10 @@
-# `make` builds the program, `make run` starts it, `make test` runs the test suite headless.
+# `make` builds the program, `make run` starts it, `make test` runs the test suite headless,
+# `make package` writes the Debian package and `make package-test` checks it (as root).
 BUILD ?= build
 WORK := $(BUILD)/work
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup configure run test bench clean
+.PHONY: all setup configure run test bench package package-test clean
 
 # The program only, so the first start is quick; test and bench build what they run.
 all: configure
@@ -29,6 +30,12 @@ test: setup all
 bench: setup all
 	cmake --build $(BUILD) -j2 --target benchmarks
 	sh bench/run.sh $(BUILD)
+
+package: setup all
+	cd $(BUILD) && cpack -G DEB
+
+package-test: package
+	sh scripts/test-package.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
