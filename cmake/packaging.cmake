@@ -30,8 +30,8 @@ install(FILES ${PROJECT_BINARY_DIR}/brindlehof.1.gz DESTINATION ${CMAKE_INSTALL_
 install(FILES ${PROJECT_BINARY_DIR}/changelog.gz ${resources}/debian/copyright
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/brindlehof)
 
-# The package version is the program's own 1.00.0004 (the project's 1.0.4 reads as another),
-# native to this source, so without a Debian revision.
+# The package version is spelt as the program states it, 1.00.0004 (dpkg reads it as equal to
+# the project's 1.0.4); the Debian files live with the source, so there is no Debian revision.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brindlehof)
 set(CPACK_PACKAGE_VERSION 1.00.0004)
