@@ -158,14 +158,16 @@ std::optional<QString> firstFileMatching(const QString& path)
 
 // ---- Files shipped with the program -----------------------------------------------------------
 
-// The data folder of the installed copy, found from where the program is, so that a copy
-// installed under any prefix works; the folder compiled in comes last. The program reads no
-// environment, so these are the only places.
-QString shippedFile(const QString& name)
+// Where an installed copy keeps its data, found from where the program is, so that a copy
+// installed under any prefix works. The program reads no environment to say otherwise.
+QString installedDataFolder()
 {
-    const QString appDir = QCoreApplication::applicationDirPath();
-    for (const QString& folder :
-        { appDir + QStringLiteral("/../share/brindlehof"), QStringLiteral(BRINDLEHOF_DATADIR) }) {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brindlehof");
+}
+
+QString firstFileIn(std::initializer_list<QString> folders, const QString& name)
+{
+    for (const QString& folder : folders) {
         const QFileInfo info(QDir(folder).filePath(name));
         if (info.isFile())
             return QDir::cleanPath(info.absoluteFilePath());
@@ -177,16 +179,18 @@ QString shippedFile(const QString& name)
 QString findProgramOrShipped(const QString& name)
 {
     const QString found = findProgram(name);
-    return found.isEmpty() && !name.contains(u'/') ? shippedFile(name) : found;
+    return found.isEmpty() && !name.contains(u'/') ? firstFileIn({ installedDataFolder() }, name)
+                                                   : found;
 }
 
 // The stand-in hive: the copy beside the program when there is one (the build tree, which
-// `make run` uses), otherwise the one installed with it.
+// `make run` uses), otherwise the one installed with it; last the folder compiled in, for a
+// program copied out of its installed tree.
 QString hivePath()
 {
-    const QString name = QStringLiteral("hklm.reg");
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-    return QFileInfo(beside).isFile() ? beside : shippedFile(name);
+    return firstFileIn({ QCoreApplication::applicationDirPath(), installedDataFolder(),
+                           QStringLiteral(BRINDLEHOF_DATADIR) },
+        QStringLiteral("hklm.reg"));
 }
 
 } // namespace
