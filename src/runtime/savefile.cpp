@@ -133,8 +133,10 @@ void SaveFile::commitInPlace()
     const QByteArray old = m_inPlace.readAll();
     if (old.size() != m_inPlace.size())
         raise(Error::DeviceIOError);
-    if (!platform::reserveSpace(m_inPlace, std::max(old.size(), m_pending.size())))
+    if (!platform::reserveSpace(m_inPlace, std::max(old.size(), m_pending.size()))) {
+        (void)m_inPlace.resize(old.size()); // a reservation cut short may have grown the file
         raise(Error::DiskFull);
+    }
     if (!putInPlace(m_pending)) {
         const Error error = writeFailure();
         (void)putInPlace(old);
