@@ -35,6 +35,16 @@ if [ ! -f "$src/.unpacked" ]; then
     touch "$src/.unpacked"
 fi
 
+# Qt compiles its DirectWrite font engine and font database only with Direct2D, which this build
+# leaves out, but the Windows print engine and platform plugin ask for them whenever DirectWrite
+# is on: guard them the same way. Text then goes through GDI, as in Qt 5.
+guard() { # FILE FEATURE
+    grep -q "QT_CONFIG($2) && QT_CONFIG(direct2d)" "$src/$1" \
+        || sed -i "s/^#if QT_CONFIG($2)\$/#if QT_CONFIG($2) \&\& QT_CONFIG(direct2d)/" "$src/$1"
+}
+guard src/printsupport/platform/windows/qprintengine_win.cpp directwrite
+guard src/plugins/platforms/windows/qwindowsintegration.cpp directwrite3
+
 # Only what the program needs: Core, Gui, Widgets, PrintSupport and Test, the windows and offscreen
 # platform plugins and the Windows styles. Debian's source lacks wintab (tablet events), and the
 # Windows plugin does not build with OpenGL off unless dynamic GL is off too.

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -137,6 +138,7 @@ void TestWindows::compileRunsAsmBatThroughTheInterpreterOnly()
     QTemporaryDir dir;
     const QString previous = QDir::currentPath();
     QDir::setCurrent(dir.path());
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
     const auto launch = [](const QString& answer) {
         try {
             runtime::launcher().launchCommandLine(
@@ -145,6 +147,10 @@ void TestWindows::compileRunsAsmBatThroughTheInterpreterOnly()
             return error.number();
         }
         return 0;
+    };
+    const auto recorded = [] {
+        QFile file(u"recorded.txt"_s);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("none");
     };
 
     QCOMPARE(launch(u"demo"_s), 53); // no asm.bat anywhere yet
@@ -157,15 +163,10 @@ void TestWindows::compileRunsAsmBatThroughTheInterpreterOnly()
              u"demo > out"_s, u"de^mo"_s, u"%PATH%"_s, u"\"demo\""_s })
         QCOMPARE(launch(answer), 5);
     QTest::qWait(1500);
-    QVERIFY(!QFile::exists(u"recorded.txt"_s));
+    QCOMPARE(recorded(), "none");
 
     QCOMPARE(launch(u"demo"_s), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(u"recorded.txt"_s), 15000);
-    QFile recorded(u"recorded.txt"_s);
-    QTRY_VERIFY(recorded.open(QIODevice::ReadOnly) && recorded.size() > 0);
-    QCOMPARE(recorded.readAll().trimmed(), "demo");
-    recorded.close();
-    QDir::setCurrent(previous);
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), "demo", 15000);
 }
 
 void TestWindows::aProgramPathWithSpacesStartsThatProgram()
