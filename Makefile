@@ -3,7 +3,7 @@ BUILD ?= build
 WORK := $(BUILD)/work
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup configure run test bench clean
+.PHONY: all setup configure run test bench sanitize fuzz clean
 
 all: configure
 	cmake --build $(BUILD) -j2
@@ -27,5 +27,34 @@ test: setup all
 bench: setup all
 	sh bench/run.sh $(BUILD)
 
+# The whole suite built with AddressSanitizer and UBSan in its own folder; any report fails it,
+# leaks included. The random user takes ACTIONS steps here.
+ASAN_BUILD ?= build-asan
+ACTIONS ?= 20000
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
+sanitize: setup
+	@test -f $(ASAN_BUILD)/CMakeCache.txt || cmake -S . -B $(ASAN_BUILD) -G Ninja -DBRINDLEHOF_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j2
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) BRINDLEHOF_ACTIONS=$(ACTIONS) QT_QPA_PLATFORM=offscreen \
+		ctest -j2 --output-on-failure
+
+# Each libFuzzer target for FUZZ_SECONDS, from the seeds in fuzz/; what it learns stays in the
+# build folder, and a failing input is left there too.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 20
+FUZZ_TARGETS := regfile sourcefile
+fuzz: setup
+	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+		-DBRINDLEHOF_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ_BUILD) -j2 $(FUZZ_TARGETS:%=--target fuzz_%)
+	set -e; for target in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
+		$(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) \
+			-timeout=10 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
+			$(FUZZ_BUILD)/corpus/$$target fuzz/seeds/$$target; \
+	done
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
