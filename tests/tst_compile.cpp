@@ -128,8 +128,9 @@ private slots:
         writeFile("demo.z80", "        org 0\r\nstart:  ld a,1\r\n        ret\r\n");
         compile(QStringLiteral("demo"));
         QTRY_COMPARE_WITH_TIMEOUT(
-            readAll("demo.log"), QByteArray("asm.bat: demo.z80 assembled into demo.bin\n"), 10000);
+            readAll("demo.log"), QByteArray("demo.z80 assembled into demo.bin, 3 bytes\n"), 10000);
         QCOMPARE(readAll("demo.bin"), QByteArray("\x3e\x01\xc9"));
+        QVERIFY(readAll("demo.sym").startsWith("start") && readAll("demo.lst").contains("RET"));
     }
 
     void aProgramPathIsStartedWholeEvenWrittenTheWindowsWay()
