@@ -3,6 +3,7 @@
 // answers stays within what was asked and what the file could hold.
 #include <services.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,18 +30,23 @@ QByteArray query(Registry& registry, const char* key, const char* name)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    const auto file = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size));
-    for (const char* name : { "v", "" }) {
-        // UTF-8 from a file in UTF-16 or with a bad byte may grow to three bytes a character.
-        if (query(*parseRegFile(file), "K", name).size() > 3 * file.size() + 1)
-            std::abort();
-    }
-    // A good section after the input reads whole, unless the input is not an export.
-    const QByteArray marked = file + "\n\n[HKEY_LOCAL_MACHINE\\Mark]\n\"v\"=\"k\\\"\"\n";
-    const QByteArray answer = query(*parseRegFile(marked), "mark", "V");
+    // A good section after the input reads whole, unless the input is not an export. The two
+    // lie in a block of their own size, so that a read past it is seen.
+    const QByteArrayView mark = "\n\n[HKEY_LOCAL_MACHINE\\Mark]\n\"v\"=\"k\\\"\"\n";
+    const std::unique_ptr<char[]> block(new char[size + mark.size()]);
+    std::memcpy(std::copy_n(bytes, size, block.get()), mark.data(), mark.size());
+    const auto registry
+        = parseRegFile(QByteArray::fromRawData(block.get(), qsizetype(size + mark.size())));
+    const auto file
+        = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size));
     const bool export_ = file.startsWith("REGEDIT4\n")
         || file.startsWith("Windows Registry Editor Version 5.00\n");
-    if (export_ && answer != QByteArray("k\"", 3))
+    if (export_ && query(*registry, "mark", "V") != QByteArray("k\"", 3))
         std::abort();
+    // UTF-8 from a file in UTF-16 or with a bad byte may grow to three bytes a character.
+    for (const char* name : { "v", "" }) {
+        if (query(*registry, "K", name).size() > 3 * file.size() + 1)
+            std::abort();
+    }
     return 0;
 }

@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 {
     QByteArray lines; // every CR and LF a CR LF, and one at the end
     for (const char byte : QByteArrayView(bytes, qsizetype(size)))
-        lines.append(byte == '\r' || byte == '\n' ? QByteArrayView("\r\n") : QByteArrayView(&byte, 1));
+        lines.append(
+            byte == '\r' || byte == '\n' ? QByteArrayView("\r\n") : QByteArrayView(&byte, 1));
     if (!lines.isEmpty() && !lines.endsWith("\r\n"))
         lines.append("\r\n");
     const QString in = g_session->dir.filePath(QStringLiteral("in"));

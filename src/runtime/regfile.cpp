@@ -152,7 +152,10 @@ void RegHive::setValue(Key key, QStringView name, RegValue value)
     m_values.insert(named(key, name), std::move(value));
 }
 
-void RegHive::removeValue(Key key, QStringView name) { m_values.remove(named(key, name)); }
+void RegHive::removeValue(Key key, QStringView name)
+{
+    m_values.remove(named(key, name));
+}
 
 const RegValue* RegHive::value(Key key, QStringView name) const
 {

@@ -104,8 +104,8 @@ private:
         // A key's parents exist with it, as they do in a registry. A key Windows could not
         // hold takes its values nowhere; the parents made on the way stay, as they would.
         std::optional<RegHive::Key> key;
-        for (QStringView part : QStringTokenizer(line.sliced(1, line.size() - 2), u'\\',
-                 Qt::SkipEmptyParts)) {
+        for (QStringView part :
+            QStringTokenizer(line.sliced(1, line.size() - 2), u'\\', Qt::SkipEmptyParts)) {
             key = key ? m_hive.child(*key, part) : m_hive.root(part);
             if (!key)
                 return;
