@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 using namespace runtime;
 
@@ -39,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         = parseRegFile(QByteArray::fromRawData(block.get(), qsizetype(size + mark.size())));
     const auto file
         = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size));
-    const bool export_ = file.startsWith("REGEDIT4\n")
+    const bool isExport = file.startsWith("REGEDIT4\n")
         || file.startsWith("Windows Registry Editor Version 5.00\n");
-    if (export_ && query(*registry, "mark", "V") != QByteArray("k\"", 3))
+    if (isExport && query(*registry, "mark", "V") != QByteArray("k\"", 3))
         std::abort();
     // UTF-8 from a file in UTF-16 or with a bad byte may grow to three bytes a character.
     for (const char* name : { "v", "" }) {
