@@ -75,6 +75,8 @@ private slots:
     void getKeyValue();
     void theShippedHiveAnswersAsWindows();
     void damagedHivesNeverCrash();
+    void keysStopWhereWindowsStops_data();
+    void keysStopWhereWindowsStops();
     void startSysInfo_data();
     void startSysInfo();
     void findFileMatchesNormalFilesAsWindowsDoes();
@@ -209,6 +211,29 @@ void TestAbout::damagedHivesNeverCrash()
         for (const QString& name : { u"PATH"_s, u"d"_s, QString() })
             runtime::skipOnError([&] { form.GetKeyValue(kHKeyLocalMachine, kMsinfo, name, text); });
     }
+}
+
+void TestAbout::keysStopWhereWindowsStops_data()
+{
+    QTest::addColumn<int>("levels");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("512 levels") << 512 << 1 << true;
+    QTest::newRow("513 levels") << 513 << 1 << false;
+    QTest::newRow("32,000 levels, once quadratic") << 32000 << 1 << false;
+    QTest::newRow("a name of 255 characters") << 1 << 255 << true;
+    QTest::newRow("a name of 256 characters") << 1 << 256 << false;
+}
+
+void TestAbout::keysStopWhereWindowsStops()
+{
+    QFETCH(int, levels);
+    QFETCH(int, length);
+    QFETCH(bool, opens);
+    const QByteArray key = QByteArrayList(levels, QByteArray(length, 'k')).join('\\');
+    const auto hive = runtime::parseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + key + "]\n");
+    runtime::RegKey handle = 0;
+    QCOMPARE(hive->openKey(kHKeyLocalMachine, key, kKeyRead, &handle) == runtime::kRegSuccess, opens);
 }
 
 void TestAbout::startSysInfo_data()
