@@ -39,6 +39,9 @@ while [ -n "$pending" ]; do
     pending=$next
 done
 
+# mingw's runtime DLLs come with their symbols: 30 MB of the zip's 60.
+find "$stage" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
+
 cp "$top/examples/demo.z80" "$top/examples/windows/asm.bat" "$stage/"
 # Notepad shows a README with bare LFs as one line.
 sed 's/$/\r/' "$top/resources/windows-readme.txt" > "$stage/README.txt"

@@ -23,6 +23,8 @@ openbox >/dev/null 2>&1 &
 
 # The id of the window whose whole title is $1, once it shows.
 window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
+# Keys, each given time to take effect.
+press() { xdotool key --delay 300 "$@"; sleep 0.7; }
 # Answers the prompt titled $1 with $2.
 answer() { window "$1" >/dev/null; sleep 0.5; xdotool type --delay 50 "$2"; xdotool key Return; }
 # Waits up to 20 s for the file $1 to hold something.
@@ -41,35 +43,35 @@ echo "$icons" | grep -q "32 x 32" && echo "$icons" | grep -q "16 x 16" || fail "
 
 # Typing, then File Save "demo": Windows-1252 with CR LF.
 xdotool type --delay 50 'ld a,b ; é'
-xdotool key Return && xdotool type --delay 50 'ret'
-xdotool key alt+f s && answer "Save As" demo && settled demo.z80
-printf 'ld a,b ; \351\r\nret\r\n' | cmp - demo.z80 || fail "demo.z80 differs"
+press Return && xdotool type --delay 50 'ret'
+press alt+f s && answer "Save As" demo && settled demo.z80
+printf 'ld a,b ; \351\r\nret\r\n' | cmp - demo.z80 || fail "demo.z80 holds $(od -An -c demo.z80)"
 
 # File New, File Open "demo", File Save "again": the same text back.
-xdotool key alt+f n && xdotool key alt+f o && answer Open demo
-xdotool key alt+f s && answer "Save As" again && settled again.z80
+press alt+f n && press alt+f o && answer Open demo
+press alt+f s && answer "Save As" again && settled again.z80
 cmp demo.z80 again.z80 || fail "Open did not give the text back"
 
 # About, and System Info with no program named, then with one.
-xdotool key alt+a && window "About Brindlehof" >/dev/null || fail "no About box"
+press alt+a && window "About Brindlehof" >/dev/null || fail "no About box"
 [ -z "$shot" ] || { sleep 1; import -window root "$shot"; }
-xdotool key alt+s && window Brindlehof >/dev/null || fail "no unavailable message"
-xdotool key Return
+press alt+s && window Brindlehof >/dev/null || fail "no unavailable message"
+press Return
 wine reg add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /d 'C:\windows\notepad.exe' \
     /f >/dev/null 2>&1
 xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync
-xdotool key alt+s
+press alt+s
 timeout 30 xdotool search --sync --onlyvisible --class notepad >/dev/null || fail "no notepad"
-xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync && xdotool key Return
+xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync && press Return
 
 # Compile "demo" runs the asm.bat of the working folder with "demo".
 printf '@echo %%*> compiled.txt\r\n' > asm.bat
-xdotool windowactivate --sync "$editor" && xdotool key alt+c
+xdotool windowactivate --sync "$editor" && press alt+c
 answer "Name of Source to Compile" demo && settled compiled.txt
 [ "$(tr -d '\r\n ' < compiled.txt)" = demo ] || fail "asm.bat got: $(cat compiled.txt)"
 
 # File Exit ends the process.
-xdotool windowactivate --sync "$editor" && xdotool key alt+f x
+xdotool windowactivate --sync "$editor" && press alt+f x
 i=0
 while kill -0 "$program" 2>/dev/null; do
     [ $i -lt 40 ] || fail "still running after Exit"
