@@ -5,6 +5,8 @@
 
 #include <QFileDevice>
 
+class QWindow;
+
 namespace runtime::platform {
 
 Launcher& nativeLauncher();
@@ -13,5 +15,9 @@ Launcher& nativeLauncher();
 bool syncToDisk(QFileDevice& file);
 
 Registry& nativeRegistry();
+
+// Asks the window manager to leave `window`, a tool window, out of the task bar, where the tool
+// window alone does not.
+void skipTaskBar(QWindow* window);
 
 } // namespace runtime::platform
