@@ -6,10 +6,7 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QStringList>
 #include <QTimer>
-
-#include <functional>
 
 // Prompts answered from a script and recorded as "title: prompt"; messages recorded, not shown.
 struct ScriptedDialogs final : runtime::Dialogs {
@@ -24,22 +21,22 @@ struct ScriptedDialogs final : runtime::Dialogs {
     QStringList answers, prompts, messages;
 };
 
-// Runs `act` on the next modal box that comes up, from the event loop that box runs. A box that
-// never shows fails the test after five seconds instead of hanging it, as does one `act` left open.
+// Runs `act` on the next modal box, from the event loop that box runs. A box that never shows
+// ends the wait after five seconds, and one that `act` left open is closed: the test fails
+// instead of hanging.
 inline void whenModalBoxShows(std::function<void(QWidget*)> act)
 {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act), ticks = 0]() mutable {
-        QWidget* box = QApplication::activeModalWidget();
+        const QPointer<QWidget> box = QApplication::activeModalWidget();
         if (!box && ++ticks < 500)
             return;
         timer->deleteLater();
         timer->stop();
-        const QPointer<QWidget> shown = box;
         if (box)
             act(box);
-        if (shown && shown->isVisible())
-            shown->close();
+        if (box && box->isVisible())
+            box->close();
     });
     timer->start(10);
 }
@@ -51,13 +48,11 @@ struct RecordingLauncher final : runtime::Launcher {
     ~RecordingLauncher() override { runtime::setLauncher(nullptr); }
     void launchCommandLine(const QString& commandLine, runtime::WindowStyle style) override
     {
-        commandLines.append(commandLine);
-        styles.append(style);
+        commandLines.append(commandLine), styles.append(style);
     }
     void launchProgram(const QString& path, runtime::WindowStyle style) override
     {
-        programs.append(path);
-        styles.append(style);
+        programs.append(path), styles.append(style);
         if (path.isEmpty())
             runtime::raise(runtime::Error::FileNotFound);
     }

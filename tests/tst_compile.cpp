@@ -9,12 +9,6 @@
 
 static const QString notFound = QStringLiteral("Run-time error '53':\n\nFile not found");
 
-static QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Once ./release is there, the script records `tag` and its words a line each in ./record, put in
 // place whole: a launcher that waited for it returns only after it gave up.
 static void writeScript(const QString& path, const QByteArray& tag,
@@ -22,7 +16,8 @@ static void writeScript(const QString& path, const QByteArray& tag,
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(head + "i=0; while [ ! -e release ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+    file.write(head
+        + "i=0; while [ ! -e release ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
         + "printf '%s\\n' '" + tag + "' \"$@\" >record.part && mv record.part record\n");
     QVERIFY(!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
 }
@@ -47,16 +42,8 @@ class TestCompile : public QObject, runtime::Dialogs {
             return QStringLiteral("written before the launcher returned");
         QFile("release").open(QIODevice::WriteOnly);
         (void)QTest::qWaitFor([&] { return QFile::exists("record"); }, 10000);
-        return QString::fromLocal8Bit(readAll("record"));
-    }
-
-    // Compile, its prompt answered and confirmed with Return, or cancelled with Escape.
-    void compile(const QString& answer, bool ok = true)
-    {
-        whenModalBoxShows([&](QWidget* box) {
-            QTest::keyClicks(box->findChild<QLineEdit*>(), answer + (ok ? u'\r' : u'\x1b'));
-        });
-        m_editor.asfd->trigger();
+        QFile record("record");
+        return record.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(record.readAll()) : "";
     }
 
 private slots:
@@ -104,22 +91,13 @@ private slots:
             writeScript(m_dir->filePath(QStringLiteral("asm.bat")), "path", head);
         if (where == u"work" || where == u"both")
             writeScript("asm.bat", "work", head, where == u"work");
-        compile(answer, ok);
+        // The prompt answered and confirmed with Return, or cancelled with Escape.
+        whenModalBoxShows([&](QWidget* box) {
+            QTest::keyClicks(box->findChild<QLineEdit*>(), answer + (ok ? u'\r' : u'\x1b'));
+        });
+        m_editor.asfd->trigger();
         QCOMPARE(m_messages.isEmpty() ? recorded() : m_messages.join(u'|'), seen);
         QVERIFY(!QFile::exists("x") && !QFile::exists("y"));
-    }
-
-    void theExampleScriptAssemblesASource()
-    {
-        QVERIFY(QFile::copy(BRINDLEHOF_EXAMPLES_DIR "/asm.bat", "asm.bat"));
-        QFile source("demo.z80");
-        QVERIFY(source.open(QIODevice::WriteOnly));
-        source.write("        org 0\r\nstart:  ld a,1\r\n        ret\r\n");
-        source.close();
-        compile(QStringLiteral("demo"));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            readAll("demo.log"), QByteArray("asm.bat: demo.z80 assembled into demo.bin\n"), 10000);
-        QCOMPARE(readAll("demo.bin"), QByteArray("\x3e\x01\xc9"));
     }
 
     // As the registry gives it: backslashes, another case; split at its space it starts "My".

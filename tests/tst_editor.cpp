@@ -104,7 +104,6 @@ private slots:
         QVERIFY(QFontInfo(x()->font()).fixedPitch() && x()->font().bold());
         QCOMPARE(x()->font().pointSize(), 8);
         QCOMPARE(m_fontChanges, 1);
-        x()->removeEventFilter(this);
     }
 
     // Shown, both pairs of separators take room.
@@ -122,8 +121,9 @@ private slots:
             QVERIFY(!m_editor->fileMenu->actionGeometry(action).isEmpty());
         }
         m_editor->fileMenu->close();
-        QCOMPARE(items.join(u','), "&New new, sfdart, sdafdsfa,&Open open,&Save save, sdfsdafdsaf,"
-                                   " asdfsdaf,&Print print,E&xit exit");
+        QCOMPARE(items.join(u','),
+            "&New new, sfdart, sdafdsfa,&Open open,&Save save, sdfsdafdsaf,"
+            " asdfsdaf,&Print print,E&xit exit");
     }
 
     void commandsAnswerAClickAndTheirAccessKeys_data()
@@ -156,8 +156,8 @@ private slots:
         QTest::keyClick(x(), Qt::Key(key), Qt::AltModifier);
         QTRY_COMPARE(triggered.count(), 2);
         QVERIFY(x()->toPlainText().isEmpty());
-        QCOMPARE(launcher.commandLines.size(), action == m_editor->asfd ? 2 : 0);
-        QVERIFY(launcher.commandLines.filter("asm.bat ").size() == launcher.commandLines.size());
+        QCOMPARE(
+            launcher.commandLines.join(u'|'), action == m_editor->asfd ? "asm.bat |asm.bat " : "");
         QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Normal));
     }
 
@@ -173,23 +173,17 @@ private slots:
         QCOMPARE(x()->toPlainText(), "@{q");
     }
 
-    // F10, or Alt as X11 reports it (without the Alt modifier), alone.
-    void f10AndALoneAltPutTheFocusOnTheMenuBar_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::newRow("F10") << int(Qt::Key_F10);
-        QTest::newRow("Alt") << int(Qt::Key_Alt);
-    }
-
+    // F10, or Alt alone as X11 reports it (without the Alt modifier).
     void f10AndALoneAltPutTheFocusOnTheMenuBar()
     {
-        QFETCH(int, key);
         QApplication::setActiveWindow(m_editor.get());
-        QTest::keyClick(x(), Qt::Key(key));
-        QTRY_VERIFY(m_editor->menuBar()->hasFocus());
-        QVERIFY(!m_editor->fileMenu->isVisible());
-        QTest::keyClick(m_editor->menuBar(), Qt::Key_Escape);
-        QTRY_VERIFY(x()->hasFocus());
+        for (Qt::Key key : { Qt::Key_F10, Qt::Key_Alt }) {
+            QTest::keyClick(x(), key);
+            QTRY_VERIFY(m_editor->menuBar()->hasFocus());
+            QVERIFY(!m_editor->fileMenu->isVisible());
+            QTest::keyClick(m_editor->menuBar(), Qt::Key_Escape);
+            QTRY_VERIFY(x()->hasFocus());
+        }
     }
 
     // A failing command's error belongs to its window, whole title and all, even right after a

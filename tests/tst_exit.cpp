@@ -6,10 +6,8 @@
 #include <frmeditor.h>
 
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 #include <QWindow>
 
 #include <new>
@@ -27,7 +25,6 @@ private slots:
         QVERIFY(program.waitForStarted());
         QVERIFY2(!program.waitForFinished(2000), program.readAllStandardError().constData());
         program.kill();
-        program.waitForFinished();
     }
 
     // Each hook runs once, even after ones that fail, whose failures are shown as run-time errors.
@@ -42,8 +39,9 @@ private slots:
         runtime::runProgramEndHooks();
         runtime::runProgramEndHooks();
         QCOMPARE(dialogs.messages,
-            QStringList({ "Run-time error '482':\n\nPrinter error",
-                "Run-time error '7':\n\nOut of memory", "Run-time error '51':\n\ngearbox jammed" }));
+            QStringList(
+                { "Run-time error '482':\n\nPrinter error", "Run-time error '7':\n\nOut of memory",
+                    "Run-time error '51':\n\ngearbox jammed" }));
         QCOMPARE(released, 1);
     }
 
@@ -61,7 +59,6 @@ private slots:
         QPointer<editor::frmEditor> editor = new editor::frmEditor;
         editor->setAttribute(Qt::WA_DeleteOnClose);
         editor->show();
-        QVERIFY(QTest::qWaitForWindowExposed(editor));
         if (how != "frame")
             editor->about->trigger();
         bool released = false;
@@ -70,16 +67,16 @@ private slots:
             QTest::keyClicks(editor->x, QStringLiteral("unsaved work"));
             how == "exit" ? editor->exit->trigger() : (void)editor->windowHandle()->close();
         });
+        // A question would keep the loop running: the guard ends it with 99 instead of hanging.
+        bool askedSomething = false;
+        QTimer watch, guard;
         // About outlives the editor closed by its frame: the program goes on until it closes.
         bool outlived = false;
-        QTimer::singleShot(300, [&] {
+        QTimer::singleShot(300, &guard, [&] {
             for (QWidget* window : QApplication::topLevelWidgets())
                 if (qobject_cast<about::frmAbout*>(window) && window->isVisible())
                     outlived = window->close();
         });
-        // A question would keep the loop running: the guard ends it with 99 instead of hanging.
-        bool askedSomething = false;
-        QTimer watch, guard;
         connect(&watch, &QTimer::timeout,
             [&] { askedSomething |= QApplication::activeModalWidget() != nullptr; });
         connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });

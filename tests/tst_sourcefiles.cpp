@@ -145,7 +145,8 @@ private slots:
         QTest::addColumn<QByteArray>("saved"); // when not the file itself
         QByteArray everyByte; // CR and LF as line ends, NUL first, no line end last
         for (int byte = 0; byte < 256; ++byte)
-            everyByte += byte == '\r' || byte == '\n' ? QByteArray("\r\n") : QByteArray(1, char(byte));
+            everyByte
+                += byte == '\r' || byte == '\n' ? QByteArray("\r\n") : QByteArray(1, char(byte));
         QTest::newRow("every byte") << everyByte << everyByte + "\r\n";
         QTest::newRow("an empty file") << QByteArray("") << QByteArray("\r\n");
         QTest::newRow("empty lines") << QByteArray("\r\n\r\nnop\r\n\r\n") << QByteArray();
@@ -166,8 +167,8 @@ private slots:
         for (int round = 0; round < 3; ++round)
             open("src.z80"), save("src.z80");
         QCOMPARE(readFile("src.z80.z80"), saved.isNull() ? file : saved);
-        QCOMPARE(m_dialogs->prompts.first(), "Open: Enter Name of File to Retrieve");
-        QCOMPARE(m_dialogs->prompts.last(), "Save As: Enter a Name");
+        QCOMPARE(m_dialogs->prompts.mid(0, 2),
+            QStringList({ "Open: Enter Name of File to Retrieve", "Save As: Enter a Name" }));
         QVERIFY(m_dialogs->messages.isEmpty());
         m_editor->new_->trigger();
         QCOMPARE(text(), QString());
@@ -181,15 +182,22 @@ private slots:
         const QString old = QStringLiteral("mkdir -p dir && printf 'old\\r\\n' >dir/old.z80");
         const QString notIn = QStringLiteral(" is not in code page Windows-1252");
         const QString denied = QStringLiteral("70':\n\nPermission denied");
-        QTest::newRow("a folder") << "mkdir -p dir/old.z80" << "" << "75':\n\nPath/File access error";
-        QTest::newRow("a missing folder") << "" << "" << "76':\n\nPath not found";
+        QTest::newRow("a folder") << "mkdir -p dir/old.z80"
+                                  << ""
+                                  << "75':\n\nPath/File access error";
+        QTest::newRow("a missing folder") << ""
+                                          << ""
+                                          << "76':\n\nPath not found";
         // Root writes whatever the permission bits say, but not through a read-only mount.
-        QTest::newRow("a read-only file") << old + " && mount -o bind,ro dir dir" << "" << denied;
+        QTest::newRow("a read-only file") << old + " && mount -o bind,ro dir dir"
+                                          << "" << denied;
         // "nobody" keeps root's group, so the group's bits are the ones that bind it.
-        QTest::newRow("no permission") << old + " && chmod 555 dir" << "" << denied;
+        QTest::newRow("no permission") << old + " && chmod 555 dir"
+                                       << "" << denied;
         // Three pages: one for old.z80, 8 KiB to spare.
         const QString tmpfs = QStringLiteral("mkdir dir && mount -t tmpfs -o size=12k tmpfs dir");
-        QTest::newRow("a full disk") << tmpfs + " && " + old << "" << "61':\n\nDisk full";
+        QTest::newRow("a full disk") << tmpfs + " && " + old << ""
+                                     << "61':\n\nDisk full";
         QTest::newRow("an arrow") << old << "ld a,1\r\njp → loop\r\n"
                                   << "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn;
         QTest::newRow("beyond 16 bits") << old << "\r\n\r\n; 😀\r\n"

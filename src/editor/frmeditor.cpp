@@ -178,7 +178,8 @@ bool frmEditor::eventFilter(QObject* watched, QEvent* event)
 }
 
 // F10 does what a lone Alt does: the menu bar enters its keyboard mode only on a lone Alt with
-// the Alt modifier, so it is handed one. Sent, a key press goes through the shortcuts as a typed one would.
+// the Alt modifier, so it is handed one. Sent, a key press goes through the shortcuts as a typed
+// one does.
 void frmEditor::focusMenuBar()
 {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);

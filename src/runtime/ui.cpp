@@ -102,7 +102,9 @@ std::vector<std::function<void()>>& endHooks()
 
 QString runtimeErrorText(const RuntimeError& error)
 {
-    return QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description());
+    return QStringLiteral("Run-time error '%1':\n\n%2")
+        .arg(error.number())
+        .arg(error.description());
 }
 
 void dispatch(const std::function<void()>& handler, QWidget* window)
