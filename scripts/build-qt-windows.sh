@@ -23,7 +23,7 @@ if [ ! -f "$src/.unpacked" ]; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
         > "$apt/sources.list.d/debian-src.sources"
     opts="-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=$apt/sources.list.d
-          -o Dir::State::Lists=$apt/lists -o Dir::Cache=$apt/cache"
+          -o Dir::State::Lists=$apt/lists -o Dir::Cache=$apt/cache -o APT::Sandbox::User=root"
     mkdir -p "$apt/cache/archives/partial"
     say "fetching the source of qt6-base $version"
     # shellcheck disable=SC2086
@@ -36,30 +36,34 @@ if [ ! -f "$src/.unpacked" ]; then
 fi
 
 # Only what the program needs: Core, Gui, Widgets, PrintSupport and Test, the windows and offscreen
-# platform plugins and the Windows styles. Debian's source lacks wintab (tablet events) and the
+# platform plugins and the Windows styles. Debian's source lacks wintab (tablet events), and the
 # Windows plugin does not build with OpenGL off unless dynamic GL is off too.
 build=$cache/build-qt-$version-win64
 mkdir -p "$build"
 cp "$repo/cmake/mingw-w64.cmake" "$cache/mingw-w64.cmake"
-if [ ! -f "$build/build.ninja" ]; then
+# The offscreen plugin, which the headless tests use, draws text with Qt's own FreeType.
+options="-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+    -DFEATURE_pkg_config=OFF -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF
+    -DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF -DFEATURE_icu=OFF
+    -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF
+    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_zstd=OFF -DFEATURE_sql=OFF
+    -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF
+    -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF
+    -DFEATURE_textmarkdownreader=OFF -DFEATURE_textodfwriter=OFF
+    -DFEATURE_printpreviewdialog=OFF -DFEATURE_printdialog=OFF
+    -DFEATURE_windeployqt=OFF -DFEATURE_qmake=OFF -DFEATURE_androiddeployqt=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF
+    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_doubleconversion=OFF
+    -DFEATURE_system_libb2=OFF"
+if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.options" 2>/dev/null)" != "$options" ]; then
     say "configuring (a few minutes)"
+    # shellcheck disable=SC2086
     cmake -S "$src" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-w64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
-        -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-        -DFEATURE_pkg_config=OFF -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF \
-        -DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF -DFEATURE_icu=OFF -DFEATURE_freetype=OFF \
-        -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_zstd=OFF -DFEATURE_sql=OFF \
-        -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
-        -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF \
-        -DFEATURE_textmarkdownreader=OFF -DFEATURE_textodfwriter=OFF \
-        -DFEATURE_printpreviewdialog=OFF -DFEATURE_printdialog=OFF \
-        -DFEATURE_windeployqt=OFF -DFEATURE_qmake=OFF -DFEATURE_androiddeployqt=OFF \
-        -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF \
-        -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_doubleconversion=OFF \
-        -DFEATURE_system_libb2=OFF >&2
+        $options >&2
+    echo "$options" > "$build/.options"
 fi
 say "building (about 950 steps, half an hour or more on two cores)"
 cmake --build "$build" --parallel "$(nproc)" >&2

@@ -1,9 +1,10 @@
 #!/bin/sh
-# Installs the Debian packages the project needs that this machine lacks. As root it installs
-# them; otherwise it prints the one command to run and fails.
+# Installs the Debian packages the project needs that this machine lacks: those of packages.txt,
+# or of the list given. As root it installs them; otherwise it prints the one command to run and
+# fails.
 set -eu
-here=$(dirname "$0")
-wanted=$(grep -v '^#' "$here/packages.txt" | tr '\n' ' ')
+list=${1:-$(dirname "$0")/packages.txt}
+wanted=$(grep -v '^#' "$list" | tr '\n' ' ')
 missing=""
 for package in $wanted; do
     status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)

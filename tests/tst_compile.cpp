@@ -100,6 +100,27 @@ private slots:
         QVERIFY(!QFile::exists("x") && !QFile::exists("y"));
     }
 
+    void theExampleScriptAssemblesASource()
+    {
+        QVERIFY(QFile::copy(BRINDLEHOF_EXAMPLES_DIR "/asm.bat", "asm.bat"));
+        QFile source("demo.z80");
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write("        org 0\r\nstart:  ld a,1\r\n        ret\r\n");
+        source.close();
+        whenModalBoxShows([](QWidget* box) {
+            QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("demo\r"));
+        });
+        m_editor.asfd->trigger();
+        const auto readAll = [](const char* name) {
+            QFile file(name);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(
+            readAll("demo.log"), QByteArray("demo.z80 assembled into demo.bin, 3 bytes\n"), 10000);
+        QCOMPARE(readAll("demo.bin"), QByteArray("\x3e\x01\xc9"));
+        QVERIFY(readAll("demo.sym").startsWith("start") && readAll("demo.lst").contains("RET"));
+    }
+
     // As the registry gives it: backslashes, another case; split at its space it starts "My".
     void aProgramPathIsStartedWholeEvenWrittenTheWindowsWay()
     {

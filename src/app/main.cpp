@@ -13,6 +13,8 @@ int main(int, char* argv[])
     QApplication app(argc, arguments);
     QApplication::setApplicationName(QStringLiteral("Brindlehof"));
     QApplication::setApplicationVersion(QStringLiteral("1.00.0004"));
+    // Ties the window to its desktop entry where the window system asks by name (Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brindlehof.Brindlehof"));
 
     auto* editor = new editor::frmEditor;
     editor->setAttribute(Qt::WA_DeleteOnClose);

@@ -25,6 +25,7 @@ namespace runtime::platform {
 namespace {
 
 std::optional<QString> firstFileMatching(const QString& path);
+QString findProgramOrShipped(const QString& name);
 
 // ---- Launching programs -----------------------------------------------------------------------
 
@@ -43,7 +44,8 @@ public:
         // A desktop has no say in the style of a window another program opens.
         Q_UNUSED(style);
         QStringList words = splitCommandLine(commandLine);
-        const QString program = words.isEmpty() ? QString() : findProgram(words.takeFirst());
+        const QString program
+            = words.isEmpty() ? QString() : findProgramOrShipped(words.takeFirst());
         if (program.isEmpty())
             raise(Error::FileNotFound);
         const bool executable = QFileInfo(program).isExecutable();
@@ -161,14 +163,41 @@ std::optional<QString> firstFileMatching(const QString& path)
     return QDir(*folder).filePath(*match);
 }
 
-// ---- Registry ---------------------------------------------------------------------------------
+// ---- Files shipped with the program -----------------------------------------------------------
+
+// Where an installed copy keeps its data, found from where the program is, so that a copy
+// installed under any prefix works. The program reads no environment to say otherwise.
+QString installedDataFolder()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brindlehof");
+}
+
+QString firstFileIn(std::initializer_list<QString> folders, const QString& name)
+{
+    for (const QString& folder : folders) {
+        const QFileInfo info(QDir(folder).filePath(name));
+        if (info.isFile())
+            return QDir::cleanPath(info.absoluteFilePath());
+    }
+    return {};
+}
+
+// An installed copy brings its own example asm.bat, used when the user has none.
+QString findProgramOrShipped(const QString& name)
+{
+    const QString found = findProgram(name);
+    return found.isEmpty() && !name.contains(u'/') ? firstFileIn({ installedDataFolder() }, name)
+                                                   : found;
+}
 
 // The stand-in hive: the copy beside the program when there is one (the build tree, which
-// `make run` uses), otherwise the one installed with it.
+// `make run` uses), otherwise the one installed with it; last the folder compiled in, for a
+// program copied out of its installed tree.
 QString hivePath()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/hklm.reg");
-    return QFileInfo(beside).isFile() ? beside : QStringLiteral(BRINDLEHOF_HIVE);
+    return firstFileIn({ QCoreApplication::applicationDirPath(), installedDataFolder(),
+                           QStringLiteral(BRINDLEHOF_DATADIR) },
+        QStringLiteral("hklm.reg"));
 }
 
 } // namespace

@@ -1,0 +1,78 @@
+#!/bin/sh
+# The real Windows program, unpacked from its zip into a clean Wine prefix with no other Windows
+# files, driven as a user would under Xvfb with a window manager: smoke-windows.sh DIST [PNG]
+# With PNG, a screenshot of the editor and its About box is saved there.
+set -eu
+zip=$(ls "$1"/brindlehof-*-win64.zip)
+shot=${2:-}
+work=$(mktemp -d)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all DISPLAY=:57
+fail() { echo "smoke-windows: FAIL: $*" >&2; exit 1; }
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+unzip -q "$zip" -d "$work"
+app=$(echo "$work"/brindlehof-*-win64)
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+wineboot --init >/dev/null 2>&1
+openbox >/dev/null 2>&1 &
+
+# The id of the window whose whole title is $1, once it shows.
+window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
+# Answers the prompt titled $1 with $2.
+answer() { window "$1" >/dev/null; sleep 0.5; xdotool type --delay 50 "$2"; xdotool key Return; }
+# Waits up to 20 s for the file $1 to hold something.
+settled() { i=0; while [ ! -s "$1" ] && [ $i -lt 40 ]; do sleep 0.5; i=$((i + 1)); done; sleep 0.5; }
+
+cd "$app"
+wine brindlehof.exe >/dev/null 2>&1 &
+program=$!
+editor=$(window Kalvenmark) || fail "no Kalvenmark window"
+sleep 2
+# 10095 twips at 96 DPI, and the menu bar above 7785 twips of client area.
+eval "$(xdotool getwindowgeometry --shell "$editor")"
+[ "$WIDTH" -eq 673 ] && [ "$HEIGHT" -gt 519 ] || fail "window ${WIDTH}x$HEIGHT"
+icons=$(xprop -id "$editor" _NET_WM_ICON)
+echo "$icons" | grep -q "32 x 32" && echo "$icons" | grep -q "16 x 16" || fail "no icons"
+
+# Typing, then File Save "demo": Windows-1252 with CR LF.
+xdotool type --delay 50 'ld a,b ; é'
+xdotool key Return && xdotool type --delay 50 'ret'
+xdotool key alt+f s && answer "Save As" demo && settled demo.z80
+printf 'ld a,b ; \351\r\nret\r\n' | cmp - demo.z80 || fail "demo.z80 differs"
+
+# File New, File Open "demo", File Save "again": the same text back.
+xdotool key alt+f n && xdotool key alt+f o && answer Open demo
+xdotool key alt+f s && answer "Save As" again && settled again.z80
+cmp demo.z80 again.z80 || fail "Open did not give the text back"
+
+# About, and System Info with no program named, then with one.
+xdotool key alt+a && window "About Brindlehof" >/dev/null || fail "no About box"
+[ -z "$shot" ] || { sleep 1; import -window root "$shot"; }
+xdotool key alt+s && window Brindlehof >/dev/null || fail "no unavailable message"
+xdotool key Return
+wine reg add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /d 'C:\windows\notepad.exe' \
+    /f >/dev/null 2>&1
+xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync
+xdotool key alt+s
+timeout 30 xdotool search --sync --onlyvisible --class notepad >/dev/null || fail "no notepad"
+xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync && xdotool key Return
+
+# Compile "demo" runs the asm.bat of the working folder with "demo".
+printf '@echo %%*> compiled.txt\r\n' > asm.bat
+xdotool windowactivate --sync "$editor" && xdotool key alt+c
+answer "Name of Source to Compile" demo && settled compiled.txt
+[ "$(tr -d '\r\n ' < compiled.txt)" = demo ] || fail "asm.bat got: $(cat compiled.txt)"
+
+# File Exit ends the process.
+xdotool windowactivate --sync "$editor" && xdotool key alt+f x
+i=0
+while kill -0 "$program" 2>/dev/null; do
+    [ $i -lt 40 ] || fail "still running after Exit"
+    sleep 0.5; i=$((i + 1))
+done
+echo "smoke-windows: passed"
