@@ -130,8 +130,10 @@ private slots:
         const auto style = runtime::WindowStyle::Normal;
         runtime::launcher().launchProgram(QDir::currentPath() + "/My TOOLS\\MSINFO32.EXE", style);
         QCOMPARE(recorded(), QStringLiteral("whole\n"));
-        runtime::dispatch(
-            [&] { runtime::launcher().launchProgram(QDir::currentPath() + "/absent", style); });
+        // A wildcard names no program: nothing starts.
+        runtime::dispatch([&] {
+            runtime::launcher().launchProgram(QDir::currentPath() + "/My TOOLS\\MSINFO*.EXE", style);
+        });
         QCOMPARE(m_messages, QStringList { notFound });
     }
 };
