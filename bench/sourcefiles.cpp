@@ -1,8 +1,9 @@
 // Open, typing and Save on large sources, each beside the toolkit's own cost of the same work in
 // the same run: generated Z80 sources of 1 MB and 10 MB (about 250,000 lines), opened through
 // the editor's command and, for the toolkit, read, decoded and placed in a bare text box; one
-// keystroke in each; Save beside toRawText, one conversion loop and a QSaveFile write; and the
-// peak memory of a child process holding the 10 MB source, beside one with the bare text box.
+// keystroke in each, and one at the end of a single 1 MB line (`long-line` runs that alone); Save
+// beside toRawText, one conversion loop and a QSaveFile write; and the peak memory of a child
+// process holding the 10 MB source, beside one with the bare text box.
 #include "median.h"
 
 #include <frmeditor.h>
@@ -229,6 +230,34 @@ void benchTypingAndSave(const QString& path, const QString& dir, AnswerName& dia
         "toRawText, one conversion loop, QSaveFile");
 }
 
+// One keystroke at the end of a single 1 MB line of words, which the text box lays out whole
+// each time.
+void benchLongLine(const QString& dir, AnswerName& dialogs)
+{
+    const QString path = dir + QStringLiteral("/line.z80");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(QByteArray("nop ").repeated(250'000));
+    file.close();
+    auto window = shownEditor();
+    openInEditor(*window, dialogs, path);
+    auto box = shownBareBox(window->x->size());
+    openInBareBox(*box, path);
+    std::vector<double> ours, toolkit;
+    // The end of the line, before the editor's final line end.
+    for (QPlainTextEdit* edit : { window->x, box.get() }) {
+        edit->moveCursor(QTextCursor::Start);
+        edit->moveCursor(QTextCursor::EndOfBlock);
+        edit->setFocus();
+    }
+    for (int key = 0; key < 3; ++key) {
+        ours.push_back(toPaint(window->x, [&] { typeKey(window->x); }));
+        toolkit.push_back(toPaint(box.get(), [&] { typeKey(box.get()); }));
+    }
+    report("one keystroke at the end of a 1 MB line, to painted, median of 3, ms", median(ours),
+        median(toolkit), "the same insert in a bare text box");
+}
+
 // ---- Peak memory, in child processes ----------------------------------------------------------
 
 long peakKib()
@@ -292,8 +321,8 @@ QString writeSource(const QTemporaryDir& dir, const char* name, qsizetype bytes)
 
 int main(int argc, char* argv[])
 {
-    const QByteArray mode = argc > 2 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "peak-editor" || mode == "peak-bare")
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (argc > 2 && (mode == "peak-editor" || mode == "peak-bare"))
         return peakChild(argc, argv, mode == "peak-editor");
 
     QApplication app(argc, argv);
@@ -302,6 +331,9 @@ int main(int argc, char* argv[])
     const QString large = writeSource(dir, "large.z80", 10'000'000);
     AnswerName dialogs;
     runtime::setDialogs(&dialogs);
+    benchLongLine(dir.path(), dialogs);
+    if (mode == "long-line") // that one alone
+        return 0;
     benchOpen(small, "1 MB", 7, dialogs);
     benchOpen(large, "10 MB", 5, dialogs);
     benchTypingAndSave(large, dir.path(), dialogs);

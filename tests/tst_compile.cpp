@@ -72,6 +72,9 @@ private slots:
             << "demo" << true << "path" << QByteArray("# asm.bat\n") << "path\ndemo\n";
         QTest::newRow("both: the working folder's, not executable, run by sh")
             << "demo" << true << "both" << sh << "work\ndemo\n";
+        QTest::newRow("not executable, for bash, its #! line ending in CR")
+            << "demo" << true << "both" << QByteArray("#!/bin/bash\r\n[ \"$BASH\" ] || exit\n")
+            << "work\ndemo\n";
         QTest::newRow("none, only a folder of that name")
             << "demo" << true << "folder" << sh << notFound;
         QTest::newRow("its interpreter missing: sh must not read it")

@@ -1,12 +1,10 @@
 // Sequential files by number: line input and output in Windows-1252, with CR LF line ends.
-#include "platform.h"
 #include "runtime.h"
+#include "savefile.h"
 #include "services.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStorageInfo>
 
 #include <algorithm>
 #include <array>
@@ -90,8 +88,6 @@ QByteArray encodeLine(QStringView text)
 // ---- Open files -------------------------------------------------------------------------------
 
 constexpr qint64 kChunk = 64 * 1024;
-// The longest file name most file systems take, in bytes.
-constexpr qsizetype kMaxNameBytes = 255;
 
 class InputFile {
 public:
@@ -155,17 +151,7 @@ private:
     bool m_skipLineFeed = false;
 };
 
-struct OutputFile {
-    explicit OutputFile(const QString& path)
-        : file(path)
-    {
-    }
-    QSaveFile file;
-    qint64 written = 0;
-    bool spoiled = false;
-};
-
-using OpenFile = std::variant<std::unique_ptr<InputFile>, std::unique_ptr<OutputFile>>;
+using OpenFile = std::variant<std::unique_ptr<InputFile>, std::unique_ptr<SaveFile>>;
 
 std::map<int, OpenFile>& openFiles()
 {
@@ -196,45 +182,12 @@ InputFile& inputFile(int number)
     return **input;
 }
 
-OutputFile& outputFile(int number)
+SaveFile& outputFile(int number)
 {
-    auto* output = std::get_if<std::unique_ptr<OutputFile>>(&fileNumbered(number));
+    auto* output = std::get_if<std::unique_ptr<SaveFile>>(&fileNumbered(number));
     if (!output)
         raise(Error::BadFileMode);
     return **output;
-}
-
-// ---- Failures ---------------------------------------------------------------------------------
-// Qt reports only that opening or writing failed, so the cause is read off the file system.
-
-Error openFailure(const QString& path, FileMode mode)
-{
-    const QFileInfo info(path);
-    const QFileInfo directory(info.absolutePath());
-    if (info.exists() && !info.isFile())
-        return Error::PathFileAccessError;
-    if (!directory.isDir())
-        return Error::PathNotFound;
-    if (QFile::encodeName(info.fileName()).size() > kMaxNameBytes)
-        return Error::PathFileAccessError;
-    if (mode == FileMode::Input) {
-        if (!info.exists())
-            return Error::FileNotFound;
-        return info.isReadable() ? Error::PathFileAccessError : Error::PermissionDenied;
-    }
-    if (!directory.isWritable() || (info.exists() && !info.isWritable()))
-        return Error::PermissionDenied;
-    return Error::PathFileAccessError;
-}
-
-// Disk full when the volume has no room left for what the file was to hold.
-Error writeFailure(const OutputFile& output)
-{
-    const QStorageInfo volume(QFileInfo(output.file.fileName()).absolutePath());
-    const qint64 block = std::max(volume.blockSize(), 1);
-    const qint64 needed = (output.written + block - 1) / block * block;
-    return volume.isValid() && volume.bytesAvailable() < needed ? Error::DiskFull
-                                                                : Error::DeviceIOError;
 }
 
 // Only a regular file is a source file: a named pipe would block the editor for good in open or
@@ -254,17 +207,6 @@ OpenFile openInput(const QString& path)
     if (inputFilter())
         device = inputFilter()(std::move(device));
     return std::make_unique<InputFile>(std::move(device));
-}
-
-OpenFile openOutput(const QString& path)
-{
-    auto output = std::make_unique<OutputFile>(path);
-    // Unbuffered: QSaveFile ignores a failure while flushing its buffer at commit, and would
-    // replace the target with what little reached the disk. Each line is one write instead.
-    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
-    if (!isFileOrAbsent(path) || !output->file.open(mode))
-        raise(openFailure(path, FileMode::Output));
-    return output;
 }
 
 void closeAtProgramEnd()
@@ -290,7 +232,8 @@ void openFile(const QString& path, FileMode mode, int number)
     // A NUL would cut the name short at the system's door and open another file.
     if (path.isEmpty() || path.contains(QChar(0)))
         raise(path.isEmpty() ? Error::BadFileNameOrNumber : Error::PathFileAccessError);
-    OpenFile file = mode == FileMode::Input ? openInput(path) : openOutput(path);
+    OpenFile file = mode == FileMode::Input ? OpenFile(openInput(path))
+                                            : OpenFile(std::make_unique<SaveFile>(path));
     openFiles().emplace(number, std::move(file));
     closeAtProgramEnd();
 }
@@ -301,37 +244,27 @@ bool atEndOfFile(int number) { return inputFile(number).atEnd(); }
 
 void writeLine(int number, QStringView text)
 {
-    OutputFile& output = outputFile(number);
-    if (output.spoiled)
+    SaveFile& output = outputFile(number);
+    if (output.spoiled())
         raise(Error::DeviceIOError);
-    // Spoiled until the write has gone through, whatever stops it.
-    output.spoiled = true;
-    const QByteArray bytes = encodeLine(text);
-    output.written += bytes.size();
-    // A short write is not an error to QSaveFile, which would commit the cut-off file.
-    if (output.file.write(bytes) != bytes.size()) {
-        output.file.cancelWriting();
-        raise(writeFailure(output));
+    QByteArray bytes;
+    try {
+        bytes = encodeLine(text);
+    } catch (...) {
+        output.spoil();
+        throw;
     }
-    output.spoiled = false;
+    output.write(bytes);
 }
 
 void closeFile(int number)
 {
     OpenFile file = std::move(fileNumbered(number));
     openFiles().erase(number);
-    auto* output = std::get_if<std::unique_ptr<OutputFile>>(&file);
+    auto* output = std::get_if<std::unique_ptr<SaveFile>>(&file);
     // A spoiled file is discarded when it goes out of scope, which leaves the target untouched.
-    if (!output || (*output)->spoiled)
-        return;
-    // QSaveFile syncs before it renames but ignores a failure there: a file system that reports
-    // a full disk only at sync would otherwise get the cut-off file in place of the old one.
-    if (!platform::syncToDisk((*output)->file)) {
-        (*output)->file.cancelWriting();
-        raise(writeFailure(**output));
-    }
-    if (!(*output)->file.commit())
-        raise(writeFailure(**output));
+    if (output && !(*output)->spoiled())
+        (*output)->commit();
 }
 
 void closeAllFiles()

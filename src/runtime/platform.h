@@ -14,6 +14,16 @@ Launcher& nativeLauncher();
 // Forces what was written to `file` onto the disk; false when the system reports a failure.
 bool syncToDisk(QFileDevice& file);
 
+// What makes a file that file beyond its bytes, kept by Save.
+// False when a new file renamed over the one at `path` would part from it: another hard link
+// would keep the old bytes.
+bool replaceKeepsIdentity(const QString& path);
+// Gives `replacement` the owner, group and mode of the file at `path`, read-only included;
+// false when it cannot be given them. Nothing to give when there is no such file.
+bool giveIdentity(const QString& path, QFileDevice& replacement);
+// Reserves room on the disk for the first `size` bytes of `file`; false when there is none.
+bool reserveSpace(QFileDevice& file, qint64 size);
+
 Registry& nativeRegistry();
 
 // Asks the window manager to leave `window`, a tool window, out of the task bar, where the tool

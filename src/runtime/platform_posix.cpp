@@ -11,10 +11,16 @@
 #include <QProcess>
 #include <QWindow>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string_view>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
@@ -29,10 +35,21 @@ QString findProgramOrShipped(const QString& name);
 
 // ---- Launching programs -----------------------------------------------------------------------
 
-bool startsWithInterpreterLine(const QString& path)
+// The interpreter a script names on its #! line and the one argument the line may add, as the
+// kernel reads them, but without the CR a Windows editor leaves before the line end; empty when
+// the script has no such line.
+QStringList interpreterLine(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(2) == "#!";
+    const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readLine(4096) : QByteArray();
+    const QString named = QFile::decodeName(line.mid(2)).trimmed();
+    if (!line.startsWith("#!") || named.isEmpty())
+        return {};
+    const qsizetype end
+        = std::find_if(named.begin(), named.end(), [](QChar c) { return c.isSpace(); })
+        - named.begin();
+    const QString argument = named.sliced(end).trimmed();
+    return argument.isEmpty() ? QStringList { named } : QStringList { named.left(end), argument };
 }
 
 // No shell ever reads a command line: its words go to the program as they are, so a source
@@ -48,17 +65,16 @@ public:
             = words.isEmpty() ? QString() : findProgramOrShipped(words.takeFirst());
         if (program.isEmpty())
             raise(Error::FileNotFound);
-        const bool executable = QFileInfo(program).isExecutable();
-        if (executable && QProcess::startDetached(program, words))
+        if (QFileInfo(program).isExecutable() && QProcess::startDetached(program, words))
             return;
-        // The program named on its #! line is missing: sh must not read a file meant for another.
-        if (executable && startsWithInterpreterLine(program))
-            raise(Error::FileNotFound);
-        // A script without the executable bit, such as one copied from Windows, or without a
-        // #! line, runs as a POSIX shell runs such a file: sh reads it, the words stay its
-        // arguments.
-        words.prepend(program);
-        startDetached(QStringLiteral("/bin/sh"), words);
+        // A script that names its interpreter runs with it, executable or not, and fails when
+        // that is missing; sh reads only a script without a #! line, as a POSIX shell runs such
+        // a file. The words stay the script's arguments.
+        QStringList interpreter = interpreterLine(program);
+        if (interpreter.isEmpty())
+            interpreter.append(QStringLiteral("/bin/sh"));
+        const QString run = interpreter.takeFirst();
+        startDetached(run, interpreter << program << words);
     }
 
     void launchProgram(const QString& path, WindowStyle style) override
@@ -207,6 +223,36 @@ bool syncToDisk(QFileDevice& file)
     return file.handle() < 0 || ::fsync(file.handle()) == 0;
 }
 
+bool replaceKeepsIdentity(const QString& path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) != 0 || status.st_nlink <= 1;
+}
+
+bool giveIdentity(const QString& path, QFileDevice& replacement)
+{
+    struct stat target {};
+    struct stat given {};
+    if (::stat(QFile::encodeName(path).constData(), &target) != 0)
+        return true;
+    const int descriptor = replacement.handle();
+    if (descriptor < 0 || ::fstat(descriptor, &given) != 0)
+        return false;
+    // Only root may give a file away; an owner may give it any group it belongs to.
+    if ((target.st_uid != given.st_uid || target.st_gid != given.st_gid)
+        && ::fchown(descriptor, target.st_uid, target.st_gid) != 0)
+        return false;
+    return ::fchmod(descriptor, target.st_mode & 07777) == 0;
+}
+
+bool reserveSpace(QFileDevice& file, qint64 size)
+{
+    const int error
+        = size > 0 && file.handle() >= 0 ? ::posix_fallocate(file.handle(), 0, size) : 0;
+    // A file system that cannot reserve still takes the write, whose failure is undone.
+    return error != ENOSPC && error != EFBIG && error != EDQUOT;
+}
+
 Launcher& nativeLauncher()
 {
     static PosixLauncher launcher;
@@ -248,6 +294,34 @@ void skipTaskBar(QWindow* window)
 } // namespace runtime::platform
 
 namespace runtime {
+
+qint64 availableMemory()
+{
+    qint64 available = std::numeric_limits<qint64>::max();
+    // Linux says what it can give without swapping out what others use.
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        for (QByteArray line = meminfo.readLine(); !line.isEmpty(); line = meminfo.readLine()) {
+            if (line.startsWith("MemAvailable:"))
+                available = line.mid(13).trimmed().split(' ').first().toLongLong() * 1024;
+        }
+    }
+    // The address space and the data segment a limit allows, less what the process holds: the
+    // first and sixth counts of statm, in pages.
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    const QList<QByteArray> used
+        = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ') : QList<QByteArray>();
+    const auto limitLeft = [&](int resource, qsizetype field) {
+        rlimit limit {};
+        if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            return;
+        const qint64 held = used.size() > field ? used[field].toLongLong() * ::getpagesize() : 0;
+        available = std::min(available, qint64(limit.rlim_cur) - held);
+    };
+    limitLeft(RLIMIT_AS, 0);
+    limitLeft(RLIMIT_DATA, 5);
+    return std::max<qint64>(available, 0);
+}
 
 QString findFile(const QString& path)
 {

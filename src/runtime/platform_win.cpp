@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include <io.h>
@@ -160,6 +161,18 @@ bool syncToDisk(QFileDevice& file)
     return handle == INVALID_HANDLE_VALUE || FlushFileBuffers(handle) != 0;
 }
 
+// QSaveFile's replace keeps the file's name and what the folder gives every file; hard links and
+// handed-over files are rare enough on Windows that the replace is always taken.
+bool replaceKeepsIdentity(const QString&) { return true; }
+
+bool giveIdentity(const QString&, QFileDevice&) { return true; }
+
+// Setting the end of file allocates its clusters: the write that follows cannot run out of room.
+bool reserveSpace(QFileDevice& file, qint64 size)
+{
+    return size <= file.size() || file.resize(size);
+}
+
 Launcher& nativeLauncher()
 {
     static WindowsLauncher launcher;
@@ -178,6 +191,16 @@ void skipTaskBar(QWindow*) { }
 } // namespace runtime::platform
 
 namespace runtime {
+
+qint64 availableMemory()
+{
+    // What the commit limit and the address space still allow; the latter binds a 32-bit build.
+    MEMORYSTATUSEX status {};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status))
+        return std::numeric_limits<qint64>::max();
+    return qint64(std::min(status.ullAvailPageFile, status.ullAvailVirtual));
+}
 
 QString findFile(const QString& path)
 {

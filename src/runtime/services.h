@@ -90,6 +90,12 @@ void setLauncher(Launcher* launcher);
 // names match without regard to case, as they do on Windows.
 QString findFile(const QString& path);
 
+// ---- Memory -----------------------------------------------------------------------------------
+
+// The bytes the program can still take: what the system has available, within the limits set
+// on the process. Allocating more than that ends a program at the first page it touches.
+qint64 availableMemory();
+
 // ---- Registry ---------------------------------------------------------------------------------
 // The shape of advapi32's RegOpenKeyExA, RegQueryValueExA and RegCloseKey: results are Windows
 // error codes, names and string data are 8-bit.
