@@ -75,6 +75,7 @@ private slots:
         };
         QPointer<frmAbout> dialog = showAbout();
         QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
+        QCOMPARE(dialog->findChild<QPushButton*>(u"cmdSysInfo"_s), dialog->cmdSysInfo(0));
         QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
         // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
         QCOMPARE(dialog->Label1->geometry(),

@@ -150,13 +150,15 @@ private slots:
         QTest::newRow("every byte") << everyByte << everyByte + "\r\n";
         QTest::newRow("an empty file") << QByteArray("") << QByteArray("\r\n");
         QTest::newRow("empty lines") << QByteArray("\r\n\r\nnop\r\n\r\n") << QByteArray();
-        QTest::newRow("LF, CR, CR LF; LF CR is two")
-            << QByteArray("a\r\nb\nc\rd\n\re\r") << QByteArray("a\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
+        QTest::newRow("LF first; LF, CR, CR LF; LF CR is two")
+            << QByteArray("\na\r\nb\nc\rd\n\re\r")
+            << QByteArray("\r\na\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
         // Files are read in chunks of 64 KiB, so a line end may straddle two of them.
         const QByteArray x(65535, 'x');
         QTest::newRow("CR LF across chunks") << x + "\r\nb" << x + "\r\nb\r\n";
         QTest::newRow("CR ending a chunk") << x + "\rb" << x + "\r\nb\r\n";
         QTest::newRow("LF CR across chunks") << x + "\n\rb" << x + "\r\n\r\nb\r\n";
+        QTest::newRow("LF starting the second chunk") << x + "x\nb" << x + "x\r\nb\r\n";
     }
 
     void openThenSaveGivesTheLinesBack()
