@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,7 +16,6 @@
 
 using about::frmAbout;
 using runtime::kHKeyLocalMachine;
-using runtime::kKeyRead;
 using runtime::twipsRect;
 using namespace Qt::StringLiterals;
 
@@ -40,28 +38,21 @@ struct ScriptedRegistry final : runtime::Registry {
         runtime::setRegistry(this);
     }
     ~ScriptedRegistry() override { runtime::setRegistry(nullptr); }
-
-    int openKey(runtime::RegKey root, const QByteArray& subKey, std::uint32_t access,
+    int openKey(runtime::RegKey root, const QByteArray& sub, std::uint32_t access,
         runtime::RegKey* key) override
     {
-        const int result = hive->openKey(root, subKey, denied ? ~0u : access, key);
-        open += result == runtime::kRegSuccess;
-        return result;
+        const int result = hive->openKey(root, sub, denied ? ~0u : access, key);
+        return open += result == runtime::kRegSuccess, result;
     }
     int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
         std::uint32_t* size) override
     {
         return hive->queryValue(key, name, type, data, size);
     }
-    int closeKey(runtime::RegKey key) override
-    {
-        --open; // a key never opened, or closed twice, leaves the count below 0
-        return hive->closeKey(key);
-    }
-
+    int closeKey(runtime::RegKey key) override { return --open, hive->closeKey(key); }
     std::unique_ptr<runtime::Registry> hive;
     bool denied;
-    int open = 0;
+    int open = 0; // a key never opened, or closed twice, leaves it below 0
 };
 
 } // namespace
@@ -70,66 +61,149 @@ class TestAbout : public QObject {
     Q_OBJECT
 
 private slots:
-    void oneModelessDialogThatOnlyOkOrItsFrameEnds();
+    void oneModelessDialogThatOnlyOkOrItsFrameEnds()
+    {
+        const ScriptedRegistry registry(""); // no program named: System Info says it is unavailable
+        ScriptedDialogs dialogs;
+        auto editorWindow = std::make_unique<editor::frmEditor>();
+        editorWindow->show();
+        const auto showAbout = [&editorWindow] {
+            editorWindow->about->trigger();
+            QWidgetList found = QApplication::topLevelWidgets();
+            found.removeIf([](QWidget* window) { return !qobject_cast<frmAbout*>(window); });
+            return found.size() == 1 ? static_cast<frmAbout*>(found.first()) : nullptr;
+        };
+        QPointer<frmAbout> dialog = showAbout();
+        QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
+        QCOMPARE(dialog->findChild<QPushButton*>(u"cmdSysInfo"_s), dialog->cmdSysInfo(0));
+        QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
+        // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
+        QCOMPARE(dialog->Label1->geometry(),
+            twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
+        QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
+
+        // Out of the task bar, owned by no window, so that it outlives the editor (see tst_exit).
+        QCOMPARE(dialog->windowType(), Qt::Tool);
+        QVERIFY(!dialog->windowHandle()->transientParent());
+        dialog->showMinimized();
+        QCOMPARE(showAbout(), dialog);
+        QVERIFY(!dialog->isMinimized());
+        dialog->lblTitle(0)->setText(u"changed"_s);
+        QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
+        QVERIFY(!dialog->cmdOK(0)->isDefault() && !dialog->cmdSysInfo(0)->isDefault());
+        QTest::keyClick(dialog->cmdOK(0), Qt::Key_Escape);
+        QVERIFY(dialog && dialog->isVisible());
+        QTest::keyClick(dialog->cmdOK(0), Qt::Key_Tab);
+        QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Return);
+        QCOMPARE(dialogs.messages.join('|'), "System Information Is Unavailable At This Time");
+        QVERIFY(dialog->isVisible());
+        QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Tab);
+        QTest::keyClick(dialog->cmdOK(0), Qt::Key_Enter, Qt::KeypadModifier);
+        QTRY_VERIFY(dialog.isNull());
+
+        dialog = showAbout();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->lblTitle(0)->text(), u"Kalvenmark"_s);
+        // Typed through the editor's window, where a modal dialog would hold the keys back.
+        for (char key : QByteArray("ld a,1"))
+            QTest::keyClick(editorWindow->windowHandle(), key);
+        QCOMPARE(editorWindow->x->toPlainText(), u"ld a,1"_s);
+        dialog->close(); // as its frame's close button does
+        QTRY_VERIFY(dialog.isNull());
+    }
+
     void getKeyValue_data();
-    void getKeyValue();
-    void theShippedHiveAnswersAsWindows();
-    void damagedHivesNeverCrash();
-    void keysStopWhereWindowsStops_data();
-    void keysStopWhereWindowsStops();
-    void startSysInfo_data();
-    void startSysInfo();
-    void findFileMatchesNormalFilesAsWindowsDoes();
+    void getKeyValue()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, result);
+        const ScriptedRegistry registry(file);
+        QString keyVal = u"as passed"_s;
+        try {
+            if (!frmAbout().GetKeyValue(kHKeyLocalMachine, kMsinfo, u"PATH"_s, keyVal))
+                keyVal.prepend(u"not read: "_s);
+        } catch (const runtime::RuntimeError& error) {
+            keyVal.prepend(u"error %1: "_s.arg(error.number()));
+        }
+        QCOMPARE(keyVal, result);
+        QCOMPARE(registry.open, 0); // closed on every path
+    }
+
+    // Windows refuses a key name over 255 characters or a key deeper than 512 levels; a hostile
+    // hive of one very deep key once cost memory with the square of its length.
+    void keysStopWhereWindowsStops_data()
+    {
+        QTest::addColumn<int>("levels");
+        QTest::addColumn<int>("length");
+        QTest::newRow("512 levels") << 512 << 1;
+        QTest::newRow("513 levels") << 513 << 1;
+        QTest::newRow("32,000 levels") << 32000 << 1;
+        QTest::newRow("a name of 255 characters") << 1 << 255;
+        QTest::newRow("a name of 256 characters") << 1 << 256;
+    }
+
+    void keysStopWhereWindowsStops()
+    {
+        QFETCH(int, levels);
+        QFETCH(int, length);
+        const QByteArray key = QByteArrayList(levels, QByteArray(length, 'k')).join('\\');
+        const auto hive = runtime::parseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + key + "]\n");
+        runtime::RegKey handle = 0;
+        QCOMPARE(hive->openKey(kHKeyLocalMachine, key, runtime::kKeyRead, &handle)
+                == runtime::kRegSuccess,
+            levels <= 512 && length <= 255);
+    }
+
+    void startSysInfo_data()
+    {
+        QTest::addColumn<QByteArray>("hive");
+        QTest::addColumn<QStringList>("launched");
+        const QByteArray folder = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools "
+                                  "Location]\n\"MSINFO\"=\"%DIR%\"\n";
+        QTest::newRow("neither location") << QByteArray() << QStringList();
+        QTest::newRow("location 1, as it stands, before location 2")
+            << location1("\"PATH\"=\"/opt/sys info/tool -x\"") + folder
+            << QStringList({ "/opt/sys info/tool -x" });
+        QTest::newRow("location 2 holding MSINFO32.EXE")
+            << "REGEDIT4\n" + folder << QStringList({ "%DIR%\\MSINFO32.EXE" });
+        QTest::newRow("location 2 without MSINFO32.EXE")
+            << "REGEDIT4\n" + QByteArray(folder).replace("%DIR%", "%DIR%\\Other") << QStringList();
+        QTest::newRow("location 1 of no bytes: location 2 is not tried")
+            << location1("\"PATH\"=hex(1):") + folder << QStringList();
+        QTest::newRow("a launch that fails: another type at location 1, an empty path")
+            << location1("\"PATH\"=hex:01") + folder << QStringList({ "" });
+    }
+
+    void startSysInfo()
+    {
+        QFETCH(QByteArray, hive);
+        QFETCH(QStringList, launched);
+        QTemporaryDir dir;
+        QVERIFY(QFile(dir.filePath(u"msinfo32.exe"_s)).open(QIODevice::WriteOnly));
+        const ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
+        RecordingLauncher launcher;
+        ScriptedDialogs dialogs;
+        frmAbout().cmdSysInfo(0)->click();
+        QCOMPARE(launcher.programs, launched.replaceInStrings(u"%DIR%"_s, dir.path()));
+        QVERIFY(launcher.commandLines.isEmpty()); // a program path, never split as a command line
+        QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
+        QCOMPARE(dialogs.messages.size(), launched.value(0).isEmpty() ? 1 : 0);
+        QCOMPARE(registry.open, 0);
+    }
+
+    void findFileMatchesNormalFilesAsWindowsDoes()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(u"Sub/folder.exe"_s));
+        for (const char* name : { "Sub/Tool.bin", "Sub/.hidden" })
+            QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+        const QString sub = dir.path() + u"\\SUB\\"_s; // backslashes, the folder in another case
+        QCOMPARE(runtime::findFile(sub + u"*.BIN"_s), u"Tool.bin"_s);
+        QCOMPARE(runtime::findFile(dir.path() + u"/sub/?OO?.bin"_s), u"Tool.bin"_s);
+        QCOMPARE(runtime::findFile(sub + u"*.exe"_s), QString()); // a directory is no file
+        QCOMPARE(runtime::findFile(sub + u".h*"_s), QString()); // nor is a hidden one
+    }
 };
-
-void TestAbout::oneModelessDialogThatOnlyOkOrItsFrameEnds()
-{
-    const ScriptedRegistry registry(""); // no program named: System Info says it is unavailable
-    ScriptedDialogs dialogs;
-    auto editorWindow = std::make_unique<editor::frmEditor>();
-    editorWindow->show();
-    const auto showAbout = [&editorWindow] {
-        editorWindow->about->trigger();
-        QWidgetList found = QApplication::topLevelWidgets();
-        found.removeIf([](QWidget* window) { return !qobject_cast<frmAbout*>(window); });
-        return found.size() == 1 ? static_cast<frmAbout*>(found.first()) : nullptr;
-    };
-    QPointer<frmAbout> dialog = showAbout();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
-    QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
-    // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
-    QCOMPARE(dialog->Label1->geometry(),
-        twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
-    QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
-
-    QCOMPARE(showAbout(), dialog);
-    dialog->lblTitle(0)->setText(u"changed"_s);
-    QTRY_VERIFY(dialog->cmdOK(0)->hasFocus());
-    QVERIFY(!dialog->cmdOK(0)->isDefault() && !dialog->cmdSysInfo(0)->isDefault());
-    QTest::keyClick(dialog->cmdOK(0), Qt::Key_Escape);
-    QVERIFY(dialog && dialog->isVisible());
-    QTest::keyClick(dialog->cmdOK(0), Qt::Key_Tab);
-    QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Return);
-    QCOMPARE(dialogs.messages, QStringList({ "System Information Is Unavailable At This Time" }));
-    QVERIFY(dialog->isVisible());
-    QTest::keyClick(dialog->cmdSysInfo(0), Qt::Key_Tab);
-    QTest::keyClick(dialog->cmdOK(0), Qt::Key_Enter, Qt::KeypadModifier);
-    QTRY_VERIFY(dialog.isNull());
-
-    dialog = showAbout();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    QCOMPARE(dialog->lblTitle(0)->text(), u"Kalvenmark"_s);
-    // Typed through the editor's window, where a modal dialog would hold the keys back.
-    for (char key : QByteArray("ld a,1"))
-        QTest::keyClick(editorWindow->windowHandle(), key);
-    QCOMPARE(editorWindow->x->toPlainText(), u"ld a,1"_s);
-    editorWindow->close();
-    editorWindow.reset();
-    QVERIFY(dialog && dialog->isVisible() && dialog->testAttribute(Qt::WA_QuitOnClose));
-    dialog->close(); // as its frame's close button does
-    QTRY_VERIFY(dialog.isNull());
-}
 
 void TestAbout::getKeyValue_data()
 {
@@ -147,6 +221,9 @@ void TestAbout::getKeyValue_data()
     QTest::newRow("1023 characters and NUL fit") << ofLength(1023) << QString(1023, u'a');
     QTest::newRow("1024 characters and NUL do not fit") << ofLength(1024) << unread;
     QTest::newRow("missing key") << QByteArray("REGEDIT4\n") << unread;
+    QFile shipped(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE));
+    QTest::newRow("the hive shipped")
+        << (shipped.open(QIODevice::ReadOnly) ? shipped.readAll() : "") << "/usr/bin/hardinfo";
     QTest::newRow("a key that refuses access") << location1("\"PATH\"=\"x\"\n; denied") << unread;
 
     const QString v5 = u"Windows Registry Editor Version 5.00\r\n"_s
@@ -164,126 +241,6 @@ void TestAbout::getKeyValue_data()
     QTest::newRow("unknown root") << location1("[HKEY_NOWHERE\\X]\n\"PATH\"=\"x\"") << unread;
     QTest::newRow("unclosed section") << location1("\"PATH\"=\"x\"").replace("]", "X") << unread;
     QTest::newRow("deleted key") << location1("\"PATH\"=\"x\"").replace("[H", "[-H") << unread;
-}
-
-void TestAbout::getKeyValue()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, result);
-    const ScriptedRegistry registry(file);
-    QString keyVal = u"as passed"_s;
-    try {
-        if (!frmAbout().GetKeyValue(kHKeyLocalMachine, kMsinfo, u"PATH"_s, keyVal))
-            keyVal.prepend(u"not read: "_s);
-    } catch (const runtime::RuntimeError& error) {
-        keyVal.prepend(u"error %1: "_s.arg(error.number()));
-    }
-    QCOMPARE(keyVal, result);
-    QCOMPARE(registry.open, 0); // closed on every path
-}
-
-void TestAbout::theShippedHiveAnswersAsWindows()
-{
-    const auto hive = runtime::readRegFile(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE));
-    runtime::RegKey key = 0;
-    QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, 0x2003F, &key), runtime::kRegAccessDenied);
-    QCOMPARE(hive->openKey(kHKeyLocalMachine, kMsinfo, kKeyRead, &key), runtime::kRegSuccess);
-    char buffer[20] = "XXXXXXXXXXXXXXXXXXX";
-    std::uint32_t size = 10; // too small: the buffer untouched
-    QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegMoreData);
-    QCOMPARE(QByteArray(buffer), QByteArray(19, 'X'));
-    QCOMPARE(hive->queryValue(key, "PATH", nullptr, buffer, &size), runtime::kRegSuccess);
-    QCOMPARE(QByteArray(buffer, 19), QByteArray("/usr/bin/hardinfo\0X", 19));
-}
-
-void TestAbout::damagedHivesNeverCrash()
-{
-    const QByteArray good = location1("\"PATH\"=hex(1):41,42,\\\n 43\n\"d\"=dword:1\n@=\"a\\\\b\"");
-    QRandomGenerator random(20240605);
-    frmAbout form;
-    QString text;
-    for (int round = 0; round < 500; ++round) {
-        QByteArray damaged = good; // bytes changed, dropped or put in at random places
-        for (int cut = random.bounded(1, 6); cut > 0; --cut)
-            damaged.replace(random.bounded(int(damaged.size())), random.bounded(8),
-                QByteArray(random.bounded(2), char(random.bounded(256))));
-        const ScriptedRegistry registry(damaged);
-        for (const QString& name : { u"PATH"_s, u"d"_s, QString() })
-            runtime::skipOnError([&] { form.GetKeyValue(kHKeyLocalMachine, kMsinfo, name, text); });
-    }
-}
-
-void TestAbout::keysStopWhereWindowsStops_data()
-{
-    QTest::addColumn<int>("levels");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("512 levels") << 512 << 1 << true;
-    QTest::newRow("513 levels") << 513 << 1 << false;
-    QTest::newRow("32,000 levels, once quadratic") << 32000 << 1 << false;
-    QTest::newRow("a name of 255 characters") << 1 << 255 << true;
-    QTest::newRow("a name of 256 characters") << 1 << 256 << false;
-}
-
-void TestAbout::keysStopWhereWindowsStops()
-{
-    QFETCH(int, levels);
-    QFETCH(int, length);
-    QFETCH(bool, opens);
-    const QByteArray key = QByteArrayList(levels, QByteArray(length, 'k')).join('\\');
-    const auto hive = runtime::parseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + key + "]\n");
-    runtime::RegKey handle = 0;
-    QCOMPARE(hive->openKey(kHKeyLocalMachine, key, kKeyRead, &handle) == runtime::kRegSuccess, opens);
-}
-
-void TestAbout::startSysInfo_data()
-{
-    QTest::addColumn<QByteArray>("hive");
-    QTest::addColumn<QStringList>("launched");
-    const QByteArray folder = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools "
-                              "Location]\n\"MSINFO\"=\"%DIR%\"\n";
-    QTest::newRow("neither location") << QByteArray() << QStringList();
-    QTest::newRow("location 1, as it stands, before location 2")
-        << location1("\"PATH\"=\"/opt/sys info/tool -x\"") + folder
-        << QStringList({ "/opt/sys info/tool -x" });
-    QTest::newRow("location 2 holding MSINFO32.EXE")
-        << "REGEDIT4\n" + folder << QStringList({ "%DIR%\\MSINFO32.EXE" });
-    QTest::newRow("location 2 without MSINFO32.EXE")
-        << "REGEDIT4\n" + QByteArray(folder).replace("%DIR%", "%DIR%\\Other") << QStringList();
-    QTest::newRow("location 1 of no bytes: location 2 is not tried")
-        << location1("\"PATH\"=hex(1):") + folder << QStringList();
-    QTest::newRow("a launch that fails: another type at location 1, an empty path")
-        << location1("\"PATH\"=hex:01") + folder << QStringList({ "" });
-}
-
-void TestAbout::startSysInfo()
-{
-    QFETCH(QByteArray, hive);
-    QFETCH(QStringList, launched);
-    QTemporaryDir dir;
-    QVERIFY(QFile(dir.filePath(u"msinfo32.exe"_s)).open(QIODevice::WriteOnly));
-    const ScriptedRegistry registry(hive.replace("%DIR%", dir.path().toLocal8Bit()));
-    RecordingLauncher launcher;
-    ScriptedDialogs dialogs;
-    frmAbout().cmdSysInfo(0)->click();
-    QCOMPARE(launcher.programs, launched.replaceInStrings(u"%DIR%"_s, dir.path()));
-    QVERIFY(launcher.commandLines.isEmpty()); // a program path, never split as a command line
-    QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Minimized));
-    QCOMPARE(dialogs.messages.size(), launched.value(0).isEmpty() ? 1 : 0);
-    QCOMPARE(registry.open, 0);
-}
-
-void TestAbout::findFileMatchesNormalFilesAsWindowsDoes()
-{
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(u"Sub/folder.exe"_s));
-    for (const char* name : { "Sub/Tool.bin", "Sub/.hidden" })
-        QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
-    const QString sub = dir.path() + u"\\SUB\\"_s; // backslashes, the folder in another case
-    QCOMPARE(runtime::findFile(sub + u"*.BIN"_s), u"Tool.bin"_s);
-    QCOMPARE(runtime::findFile(dir.path() + u"/sub/?OO?.bin"_s), u"Tool.bin"_s);
-    QCOMPARE(runtime::findFile(sub + u"*.exe"_s), QString()); // a directory is no file
-    QCOMPARE(runtime::findFile(sub + u".h*"_s), QString()); // nor is a hidden one
 }
 
 QTEST_MAIN(TestAbout)

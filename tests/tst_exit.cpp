@@ -1,67 +1,97 @@
-// How the program ends: Exit at once, or when its last window closes. Each case runs the event
-// loop to its end, so these tests live in a program of their own.
+// How the program starts and ends: no command line read, Exit at once, or when its last window
+// closes. Each case runs the event loop to its end, so these tests live in a program of their own.
+#include "fakes.h"
+
+#include <frmabout.h>
 #include <frmeditor.h>
-#include <runtime.h>
 
 #include <QPlainTextEdit>
-#include <QPointer>
+#include <QProcess>
 #include <QTest>
-#include <QTimer>
 #include <QWindow>
+
+#include <new>
+#include <stdexcept>
 
 class TestExit : public QObject {
     Q_OBJECT
 
 private slots:
-    void programEndsWithoutAQuestion_data();
-    void programEndsWithoutAQuestion();
+    // Handed to Qt, "-platform nowhere" would end the program at once for want of that platform.
+    void theProgramReadsNoCommandLine()
+    {
+        QProcess program;
+        program.start(QStringLiteral(BRINDLEHOF_PROGRAM), { "-platform", "nowhere" });
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(!program.waitForFinished(2000), program.readAllStandardError().constData());
+        program.kill();
+    }
+
+    // Each hook runs once, even after ones that fail, whose failures are shown as run-time errors.
+    void programEndRunsEveryHookOnce()
+    {
+        ScriptedDialogs dialogs;
+        int released = 0;
+        runtime::atProgramEnd([] { runtime::raise(runtime::Error::PrinterError); });
+        runtime::atProgramEnd([] { throw std::bad_alloc(); });
+        runtime::atProgramEnd([] { throw std::runtime_error("gearbox jammed"); });
+        runtime::atProgramEnd([&] { ++released; });
+        runtime::runProgramEndHooks();
+        runtime::runProgramEndHooks();
+        QCOMPARE(dialogs.messages,
+            QStringList(
+                { "Run-time error '482':\n\nPrinter error", "Run-time error '7':\n\nOut of memory",
+                    "Run-time error '51':\n\ngearbox jammed" }));
+        QCOMPARE(released, 1);
+    }
+
+    void programEndsWithoutAQuestion_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Exit with unsaved text, About open") << "exit";
+        QTest::newRow("closing the window by its frame") << "frame";
+        QTest::newRow("the editor's frame, then About's") << "about";
+    }
+
+    void programEndsWithoutAQuestion()
+    {
+        QFETCH(QString, how);
+        QPointer<editor::frmEditor> editor = new editor::frmEditor;
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        editor->show();
+        if (how != "frame")
+            editor->about->trigger();
+        bool released = false;
+        runtime::atProgramEnd([&] { released = true; });
+        QTimer::singleShot(0, editor, [editor, how] {
+            QTest::keyClicks(editor->x, QStringLiteral("unsaved work"));
+            how == "exit" ? editor->exit->trigger() : (void)editor->windowHandle()->close();
+        });
+        // A question would keep the loop running: the guard ends it with 99 instead of hanging.
+        bool askedSomething = false;
+        QTimer watch, guard;
+        // About outlives the editor closed by its frame: the program goes on until it closes.
+        bool outlived = false;
+        QTimer::singleShot(300, &guard, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (qobject_cast<about::frmAbout*>(window) && window->isVisible())
+                    outlived = window->close();
+        });
+        connect(&watch, &QTimer::timeout,
+            [&] { askedSomething |= QApplication::activeModalWidget() != nullptr; });
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        watch.start(5);
+        guard.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!askedSomething);
+        QCOMPARE(outlived, how == "about");
+        // Exit releases what is held; after the frame main() does, when the loop has ended.
+        QCOMPARE(released, how == "exit");
+        runtime::runProgramEndHooks();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(editor.isNull());
+    }
 };
-
-void TestExit::programEndsWithoutAQuestion_data()
-{
-    QTest::addColumn<bool>("byExit");
-    QTest::newRow("closing the window by its frame") << false;
-    QTest::newRow("Exit with unsaved text") << true;
-}
-
-void TestExit::programEndsWithoutAQuestion()
-{
-    QFETCH(bool, byExit);
-    QPointer<editor::frmEditor> editor = new editor::frmEditor;
-    editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->show();
-    QVERIFY(QTest::qWaitForWindowExposed(editor));
-    QPointer<QWidget> other = new QWidget;
-    other->setAttribute(Qt::WA_DeleteOnClose);
-    if (byExit)
-        other->show();
-    bool released = false;
-    runtime::atProgramEnd([&] { released = true; });
-
-    QTimer::singleShot(0, editor, [editor, byExit] {
-        QTest::keyClicks(editor->x, QStringLiteral("unsaved work"));
-        byExit ? editor->exit->trigger() : (void)editor->windowHandle()->close();
-    });
-    // A question would keep the loop running: the guard ends it with 99 instead of hanging.
-    bool askedSomething = false;
-    QTimer watch, guard;
-    connect(&watch, &QTimer::timeout,
-        [&] { askedSomething |= QApplication::activeModalWidget() != nullptr; });
-    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    watch.start(5);
-    guard.start(5000);
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QVERIFY(!askedSomething);
-
-    // Exit releases what is held and closes every window; closing by the frame runs no handler
-    // of the program, and main() releases what is held after the loop.
-    QCOMPARE(released, byExit);
-    runtime::runProgramEndHooks();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(editor.isNull());
-    QCOMPARE(other.isNull(), byExit);
-    delete other;
-}
 
 QTEST_MAIN(TestExit)
 #include "tst_exit.moc"

@@ -116,6 +116,8 @@ frmAbout::frmAbout(QWidget* parent)
     setFont(designFont);
     setGeometry(runtime::twipsRect(kClientLeft, kClientTop, kClientWidth, kClientHeight));
     setFixedSize(size());
+    // A dialog frame as above, but the dialog gets no button of its own in the task bar.
+    runtime::keepOutOfTaskBar(this);
 
     createFrame();
     createButtons();
@@ -157,7 +159,7 @@ void frmAbout::createButtons()
         // Neither button is the default: Enter presses whichever has the focus.
         control->setAutoDefault(false);
         connect(control, &QPushButton::clicked, this,
-            runtime::handled([this, handler] { (this->*handler)(0); }));
+            runtime::handled(this, [this, handler] { (this->*handler)(0); }));
         return control;
     };
     runtime::move(button(cmdOK, "cmdOK", QStringLiteral("OK"), &frmAbout::cmdOKClicked), 4245, 2625,

@@ -4,9 +4,13 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
+int main(int, char* argv[])
 {
-    QApplication app(argc, argv);
+    // Qt would take its own options (-style, -reverse, -qwindowtitle ...) from the command line:
+    // it sees only the program's name.
+    int argc = 1;
+    char* arguments[] = { argv[0], nullptr };
+    QApplication app(argc, arguments);
     QApplication::setApplicationName(QStringLiteral("Brindlehof"));
     QApplication::setApplicationVersion(QStringLiteral("1.00.0004"));
     // Ties the window to its desktop entry where the window system asks by name (Wayland).

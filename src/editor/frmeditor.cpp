@@ -2,7 +2,9 @@
 
 #include <frmabout.h>
 #include <runtime.h>
+#include <services.h>
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -11,6 +13,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QShortcut>
+
+#include <utility>
 
 namespace editor {
 
@@ -53,10 +58,15 @@ frmEditor::frmEditor(QWidget* parent)
     x->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     x->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     x->setGeometry(runtime::twipsRect(0, 0, 10095, 7815));
-    connect(x, &QPlainTextEdit::textChanged, this, runtime::handled([this] { xChanged(); }));
+    // Assembly source is laid out in columns: the face is fixed-pitch from the start, at the
+    // default size until the font rule first runs.
+    x->setFont(runtime::fixedPitchFont(x->font().pointSize()));
+    connect(x, &QPlainTextEdit::textChanged, this, runtime::handled(this, [this] { xChanged(); }));
     x->installEventFilter(this);
 
     createMenus();
+    connect(new QShortcut(Qt::Key_F10, this), &QShortcut::activated, this,
+        &frmEditor::focusMenuBar);
 
     const int menuHeight = menuBar()->sizeHint().height();
     setGeometry(runtime::twipsToPixelsX(kClientLeft), runtime::twipsToPixelsY(kClientTop),
@@ -78,7 +88,7 @@ void frmEditor::createMenus()
         action->setObjectName(QString::fromLatin1(name));
         owner->addAction(action);
         connect(action, &QAction::triggered, this,
-            runtime::handled([this, handler] { (this->*handler)(); }));
+            runtime::handled(this, [this, handler] { (this->*handler)(); }));
         return action;
     };
     auto separator = [](QMenu* menu, const char* name) {
@@ -135,16 +145,47 @@ void frmEditor::setText(const QString& text)
     x->setPlainText(text);
 }
 
-// Shift+Enter would put a line separator (U+2028) in the text: it looks like a line break but
-// is a character no source file can hold. Every line break the user types is a real one.
 bool frmEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == x && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::InsertLineSeparator)) {
+    const QEvent::Type type = event->type();
+    if (watched != x
+        || (type != QEvent::KeyPress && type != QEvent::KeyRelease
+            && type != QEvent::ShortcutOverride))
+        return QMainWindow::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // A lone Alt puts the focus on the menu bar. Qt does that itself only where the press of Alt
+    // already carries the Alt modifier, which X11 adds only to the keys after it.
+    if (type == QEvent::KeyRelease) {
+        if (key->key() == Qt::Key_Alt && std::exchange(m_loneAlt, false)
+            && !menuBar()->hasFocus())
+            focusMenuBar();
+        return false;
+    }
+    m_loneAlt = key->key() == Qt::Key_Alt;
+    if (type == QEvent::ShortcutOverride)
+        return false;
+    // Shift+Enter would put a line separator (U+2028) in the text: it looks like a line break
+    // but is a character no source file can hold. Every line break the user types is a real one.
+    if (key->matches(QKeySequence::InsertLineSeparator)) {
         x->insertPlainText(QStringLiteral("\n"));
         return true;
     }
-    return QMainWindow::eventFilter(watched, event);
+    // Alt with a key that is no access key types nothing, as in a Windows text box. AltGr comes
+    // as Ctrl+Alt on Windows and without Alt on X11, so what it types still goes in.
+    const Qt::KeyboardModifiers modifiers = key->modifiers();
+    return modifiers.testFlag(Qt::AltModifier) && !modifiers.testFlag(Qt::ControlModifier)
+        && !key->text().isEmpty() && key->text().front().isPrint();
+}
+
+// F10 does what a lone Alt does: the menu bar enters its keyboard mode only on a lone Alt with
+// the Alt modifier, so it is handed one. Sent, a key press goes through the shortcuts as a typed
+// one does.
+void frmEditor::focusMenuBar()
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &press);
+    QCoreApplication::sendEvent(this, &release);
 }
 
 void frmEditor::resizeEvent(QResizeEvent* event)

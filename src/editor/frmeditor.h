@@ -47,6 +47,7 @@ private:
     void createMenus();
     void layoutText();
     void applyFontRule();
+    void focusMenuBar();
 
     void newClicked();
     void openClicked();
@@ -58,6 +59,8 @@ private:
     void xChanged();
 
     QWidget* m_client = nullptr;
+    // Alt is down, and no other key came since it went down.
+    bool m_loneAlt = false;
 };
 
 } // namespace editor

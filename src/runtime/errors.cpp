@@ -1,7 +1,5 @@
 #include "runtime.h"
 
-#include <QMessageBox>
-
 #include <algorithm>
 #include <array>
 #include <new>
@@ -85,26 +83,6 @@ RuntimeError currentError()
         return RuntimeError(Error::InternalError, QString::fromLocal8Bit(other.what()));
     } catch (...) {
         return RuntimeError(Error::InternalError);
-    }
-}
-
-QString runtimeErrorText(const RuntimeError& error)
-{
-    return QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description());
-}
-
-void dispatch(const std::function<void()>& handler)
-{
-    // Showing the message must not throw into the event loop either: a failure there is dropped.
-    try {
-        handler();
-    } catch (...) {
-        const RuntimeError error = currentError();
-        try {
-            message(runtimeErrorText(error));
-        } catch (...) {
-            (void)currentError();
-        }
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include <QFileDevice>
 
+class QWindow;
+
 namespace runtime::platform {
 
 Launcher& nativeLauncher();
@@ -23,5 +25,9 @@ bool giveIdentity(const QString& path, QFileDevice& replacement);
 bool reserveSpace(QFileDevice& file, qint64 size);
 
 Registry& nativeRegistry();
+
+// Asks the window manager to leave `window`, a tool window, out of the task bar, where the tool
+// window alone does not.
+void skipTaskBar(QWindow* window);
 
 } // namespace runtime::platform

@@ -7,17 +7,24 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QWindow>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <limits>
 #include <optional>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
 
 namespace runtime::platform {
 
@@ -257,6 +264,31 @@ Registry& nativeRegistry()
     // Read once, on first use: the program never writes to it.
     static const std::unique_ptr<Registry> hive = readRegFile(hivePath());
     return *hive;
+}
+
+// Task bars such as tint2 list tool windows too. The state goes on before the window is mapped,
+// where the window manager reads it; Qt keeps it when it adds states of its own.
+void skipTaskBar(QWindow* window)
+{
+#if QT_CONFIG(xcb)
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return; // not X11: Wayland, or no screen at all
+    const auto atom = [connection](std::string_view name) {
+        const auto cookie = xcb_intern_atom(connection, 0, name.size(), name.data());
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    const xcb_atom_t state = atom("_NET_WM_STATE");
+    const xcb_atom_t skip = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window->winId(), state, XCB_ATOM_ATOM,
+        32, 1, &skip);
+    xcb_flush(connection);
+#else
+    Q_UNUSED(window);
+#endif
 }
 
 } // namespace runtime::platform

@@ -185,6 +185,9 @@ Registry& nativeRegistry()
     return registry;
 }
 
+// A tool window is never in the task bar here.
+void skipTaskBar(QWindow*) { }
+
 } // namespace runtime::platform
 
 namespace runtime {

@@ -15,20 +15,9 @@ namespace runtime {
 
 namespace {
 
-// DejaVu Sans Mono lines up assembly columns on paper; a fixed-pitch font stands in for it
-// where it is not installed.
-constexpr auto kFontFamily = "DejaVu Sans Mono";
 constexpr int kFontPointSize = 10;
 constexpr int kTabColumns = 8;
 constexpr double kMarginMillimetres = 15.0;
-
-QFont printerFont()
-{
-    QFont font(QString::fromLatin1(kFontFamily), kFontPointSize);
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    return font;
-}
 
 struct Document {
     QPrinter printer { QPrinter::HighResolution };
@@ -63,7 +52,7 @@ std::unique_ptr<Document> startDocument()
         QPageLayout::Millimeter);
     if (!document->painter.begin(&printer))
         raise(Error::PrinterError);
-    document->font = printerFont();
+    document->font = fixedPitchFont(kFontPointSize);
     document->painter.setFont(document->font);
     return document;
 }
@@ -134,6 +123,16 @@ void endDocument()
 }
 
 } // namespace
+
+// DejaVu Sans Mono lines up assembly columns; a fixed-pitch font stands in for it where it is
+// not installed.
+QFont fixedPitchFont(int pointSize)
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"), pointSize);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    return font;
+}
 
 void printerOutput(const QString& text)
 {

@@ -84,14 +84,15 @@ void onErrorGoTo(Body&& body, Handler&& handler)
 }
 
 // Default handling: every event handler runs through here, so that nothing reaches the event
-// loop. An error that escapes is shown as "Run-time error 'N':" and the program goes on.
-void dispatch(const std::function<void()>& handler);
+// loop. An error that escapes is shown as "Run-time error 'N':" and the program goes on. The
+// prompts and messages of the handler belong to `window`, the one whose command it is.
+void dispatch(const std::function<void()>& handler, QWidget* window = nullptr);
 
-// A slot for connect() that runs `handler` through dispatch().
+// A slot for connect() that runs `handler` through dispatch() as a command of `window`.
 template <typename Handler>
-auto handled(Handler handler)
+auto handled(QWidget* window, Handler handler)
 {
-    return [handler = std::move(handler)](auto&&...) { dispatch(handler); };
+    return [window, handler = std::move(handler)](auto&&...) { dispatch(handler, window); };
 }
 
 // The text of the default handling's message box.
@@ -133,7 +134,8 @@ QRect twipsRect(double left, double top, double width, double height);
 
 // ---- Forms ------------------------------------------------------------------------------------
 
-// Show: creates the form on first use, shows it modeless, and brings a shown one forward.
+// Show: creates the form on first use, shows it modeless, and brings a shown one forward,
+// restored first when it was minimised.
 template <typename Form>
 Form* show(QPointer<Form>& form)
 {
@@ -141,6 +143,7 @@ Form* show(QPointer<Form>& form)
         form = new Form;
         form->setAttribute(Qt::WA_DeleteOnClose);
     }
+    form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
     form->show();
     form->raise();
     form->activateWindow();
@@ -154,6 +157,10 @@ public:
     ~WaitCursor();
     Q_DISABLE_COPY_MOVE(WaitCursor)
 };
+
+// Keeps a window out of the task bar: a tool window, which still keeps the program running
+// while it is open, as a dialog does.
+void keepOutOfTaskBar(QWidget* window);
 
 // Unload: closes and destroys the form; the next show creates it afresh.
 void unload(QWidget* form);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFont>
 #include <QString>
 #include <QStringView>
 
@@ -53,6 +54,9 @@ void setInputFilter(InputFilter filter);
 // happens when the program ends. No default queue, or a document that cannot be started, raises
 // error 482.
 void printerOutput(const QString& text);
+
+// The fixed-pitch face printed text is set in, at `pointSize`; the editor shows the source in it.
+QFont fixedPitchFont(int pointSize);
 
 // Tests: documents started from now on are written to the PDF file at `path` instead of the
 // default queue; an empty path restores the queue.

@@ -1,22 +1,50 @@
+#include "platform.h"
 #include "runtime.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace runtime {
 
 namespace {
 
-// The window the box belongs to: the active one, so that it is modal over what the user sees.
-QWidget* boxParent() { return QApplication::activeWindow(); }
+// The window whose command runs now.
+QPointer<QWidget> g_commandWindow;
+
+// A box belongs to the window whose command shows it: modal over it, centred on it, with its
+// icon. Just after a prompt closes no window may be active yet, so that is not asked first.
+QWidget* boxParent()
+{
+    return g_commandWindow ? g_commandWindow->window() : QApplication::activeWindow();
+}
+
+// Runs a box; when it closes, its window has the focus back, in the control that had it, even
+// where no window manager hands it back.
+int run(QDialog& box)
+{
+    box.setWindowModality(Qt::ApplicationModal);
+    const int result = box.exec();
+    if (QWidget* owner = box.parentWidget())
+        owner->activateWindow();
+    return result;
+}
 
 constexpr double kPromptWidth = 4800; // twips
+
+// Wide enough for the box's title beside the frame's buttons, which a window manager would cut.
+int titleWidth(const QWidget& box)
+{
+    constexpr int kFrameButtons = 140;
+    return box.fontMetrics().horizontalAdvance(box.windowTitle()) + kFrameButtons;
+}
 
 class QtDialogs final : public Dialogs {
 public:
@@ -27,23 +55,21 @@ public:
         box.setLabelText(prompt);
         box.setInputMode(QInputDialog::TextInput);
         box.setTextEchoMode(QLineEdit::Normal);
-        box.setWindowModality(Qt::ApplicationModal);
-        // Wide enough for its title in the title bar, beside the frame's buttons; the box sizes
-        // itself to its contents, so the edit line carries the width.
-        constexpr int kFrameButtons = 140;
-        if (auto* edit = box.findChild<QLineEdit*>()) {
-            edit->setMinimumWidth(std::max(twipsToPixelsX(kPromptWidth),
-                box.fontMetrics().horizontalAdvance(title) + kFrameButtons));
-        }
-        return box.exec() == QDialog::Accepted ? box.textValue() : QString();
+        // The box sizes itself to its contents, so the edit line carries the width.
+        if (auto* edit = box.findChild<QLineEdit*>())
+            edit->setMinimumWidth(std::max(twipsToPixelsX(kPromptWidth), titleWidth(box)));
+        return run(box) == QDialog::Accepted ? box.textValue() : QString();
     }
 
     void message(const QString& text) override
     {
         QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
             QMessageBox::Ok, boxParent());
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
+        // The box fixes its own size from its layout: a spacer across it carries the width.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+            grid->addItem(new QSpacerItem(titleWidth(box), 0), grid->rowCount(), 0, 1,
+                grid->columnCount());
+        run(box);
     }
 };
 
@@ -74,6 +100,31 @@ std::vector<std::function<void()>>& endHooks()
 
 } // namespace
 
+QString runtimeErrorText(const RuntimeError& error)
+{
+    return QStringLiteral("Run-time error '%1':\n\n%2")
+        .arg(error.number())
+        .arg(error.description());
+}
+
+void dispatch(const std::function<void()>& handler, QWidget* window)
+{
+    const QPointer<QWidget> outer
+        = std::exchange(g_commandWindow, window ? QPointer<QWidget>(window) : g_commandWindow);
+    // Showing the message must not throw into the event loop either: a failure there is dropped.
+    try {
+        handler();
+    } catch (...) {
+        const RuntimeError error = currentError();
+        try {
+            message(runtimeErrorText(error));
+        } catch (...) {
+            (void)currentError();
+        }
+    }
+    g_commandWindow = outer;
+}
+
 Dialogs& dialogs() { return g_dialogs ? *g_dialogs : qtDialogs(); }
 
 void setDialogs(Dialogs* dialogs) { g_dialogs = dialogs; }
@@ -101,6 +152,14 @@ QRect twipsRect(double left, double top, double width, double height)
 WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 
 WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
+void keepOutOfTaskBar(QWidget* window)
+{
+    window->setWindowFlags((window->windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
+    window->setAttribute(Qt::WA_QuitOnClose);
+    window->winId();
+    platform::skipTaskBar(window->windowHandle());
+}
 
 void unload(QWidget* form)
 {
