@@ -4,7 +4,7 @@
 # With PNG, a screenshot of the editor and its About box is saved there.
 set -eu
 zip=$(ls "$1"/brindlehof-*-win64.zip)
-shot=${2:-}
+shot=${2:+$(pwd)/$2}
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all DISPLAY=:57
 fail() { echo "smoke-windows: FAIL: $*" >&2; exit 1; }
