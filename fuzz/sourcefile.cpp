@@ -10,53 +10,35 @@
 
 #include <cstdlib>
 
-namespace {
-
-struct Session {
-    QApplication app;
-    QTemporaryDir dir;
-    editor::frmEditor window;
-    ScriptedDialogs dialogs;
-    Session(int* argc, char*** argv)
-        : app(*argc, *argv)
-        , dir(QStringLiteral("/dev/shm/brindlehof-fuzz-XXXXXX"))
-    {
-    }
-};
-Session* g_session = nullptr;
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_session = new Session(argc, argv);
+    new QApplication(*argc, *argv); // never destroyed, as the editor below: both last the run
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    QByteArray lines; // every CR and LF a CR LF, and one at the end
-    for (const char byte : QByteArrayView(bytes, qsizetype(size)))
-        lines.append(
-            byte == '\r' || byte == '\n' ? QByteArrayView("\r\n") : QByteArrayView(&byte, 1));
+    static const QTemporaryDir dir(u"/dev/shm/brindlehof-fuzz-XXXXXX"_s);
+    static auto* const window = new editor::frmEditor;
+    static auto* const dialogs = new ScriptedDialogs;
+    QByteArray lines(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    lines.replace('\r', '\n').replace("\n", "\r\n"); // every CR and LF a CR LF, and one at the end
     if (!lines.isEmpty() && !lines.endsWith("\r\n"))
         lines.append("\r\n");
-    const QString in = g_session->dir.filePath(QStringLiteral("in"));
-    QFile file(in + QStringLiteral(".z80"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size())
+    QFile in(dir.filePath(u"in.z80"_s));
+    if (!in.open(QIODevice::WriteOnly) || in.write(lines) != lines.size() || !in.flush())
         std::abort();
-    file.close();
-
-    Session& s = *g_session;
-    s.window.new_->trigger();
-    s.dialogs.prompts.clear();
-    s.dialogs.answers = QStringList { in, s.dir.filePath(QStringLiteral("out")) };
-    s.window.open->trigger();
-    s.window.save->trigger();
-    QFile saved(s.dir.filePath(QStringLiteral("out.z80")));
-    if (!s.dialogs.messages.isEmpty() || !saved.open(QIODevice::ReadOnly)
-        || saved.readAll() != (lines.isEmpty() ? "\r\n" : lines))
+    window->new_->trigger();
+    dialogs->prompts.clear();
+    dialogs->answers = QStringList { dir.filePath(u"in"_s), dir.filePath(u"out"_s) };
+    window->open->trigger();
+    window->save->trigger();
+    QFile out(dir.filePath(u"out.z80"_s));
+    if (!dialogs->messages.isEmpty() || !out.open(QIODevice::ReadOnly)
+        || out.readAll() != (lines.isEmpty() ? "\r\n" : lines))
         std::abort();
     QCoreApplication::processEvents(); // or the events each run posts pile up
     return 0;
