@@ -69,7 +69,7 @@ package-test: package
 	sh scripts/test-package.sh $(BUILD)
 
 # Windows: the program cross-built with mingw-w64 against Qt for Windows, which is built once into
-# a cache outside the checkout (half an hour or more the first time), packed as a zip in dist/,
+# a cache outside the checkout (a quarter of an hour the first time), packed as a zip in dist/,
 # and tested under Wine.
 WIN_BUILD ?= build-windows
 

@@ -75,7 +75,7 @@ if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.options" 2>/dev/null)" != 
         $options >&2
     echo "$options" > "$build/.options"
 fi
-say "building (about 950 steps, half an hour or more on two cores)"
+say "building (about 1000 steps, a quarter of an hour on two idle cores)"
 cmake --build "$build" --parallel "$(nproc)" >&2
 cmake --install "$build" >&2
 touch "$prefix/.complete"
