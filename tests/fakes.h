@@ -59,3 +59,30 @@ struct RecordingLauncher final : runtime::Launcher {
     QStringList commandLines, programs;
     QList<runtime::WindowStyle> styles;
 };
+
+// The registry `inner`, counting keys opened less keys closed: a key never opened, or closed
+// twice, leaves the count below 0. `forcedAccess`, when set, is asked in place of the caller's.
+struct CountingRegistry : runtime::Registry {
+    explicit CountingRegistry(runtime::Registry& inner)
+        : inner(inner)
+    {
+        runtime::setRegistry(this);
+    }
+    ~CountingRegistry() override { runtime::setRegistry(nullptr); }
+    Q_DISABLE_COPY_MOVE(CountingRegistry)
+    int openKey(runtime::RegKey root, const QByteArray& sub, std::uint32_t access,
+        runtime::RegKey* key) override
+    {
+        const int result = inner.openKey(root, sub, forcedAccess ? forcedAccess : access, key);
+        return open += result == runtime::kRegSuccess, result;
+    }
+    int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
+        std::uint32_t* size) override
+    {
+        return inner.queryValue(key, name, type, data, size);
+    }
+    int closeKey(runtime::RegKey key) override { return --open, inner.closeKey(key); }
+    runtime::Registry& inner;
+    std::uint32_t forcedAccess = 0;
+    int open = 0;
+};

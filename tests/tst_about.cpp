@@ -29,30 +29,17 @@ QByteArray location1(const QByteArray& lines)
     return "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(kMsinfo).toUpper() + "]\n" + lines + '\n';
 }
 
-// The registry read from .reg text, counting opens less closes; "; denied" asks for every right.
-struct ScriptedRegistry final : runtime::Registry {
-    explicit ScriptedRegistry(const QByteArray& text)
-        : hive(runtime::parseRegFile(text))
-        , denied(text.contains("\n; denied\n"))
-    {
-        runtime::setRegistry(this);
-    }
-    ~ScriptedRegistry() override { runtime::setRegistry(nullptr); }
-    int openKey(runtime::RegKey root, const QByteArray& sub, std::uint32_t access,
-        runtime::RegKey* key) override
-    {
-        const int result = hive->openKey(root, sub, denied ? ~0u : access, key);
-        return open += result == runtime::kRegSuccess, result;
-    }
-    int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
-        std::uint32_t* size) override
-    {
-        return hive->queryValue(key, name, type, data, size);
-    }
-    int closeKey(runtime::RegKey key) override { return --open, hive->closeKey(key); }
+// The registry read from .reg text, counting its keys; "; denied" asks for every right.
+struct ScriptedHive {
     std::unique_ptr<runtime::Registry> hive;
-    bool denied;
-    int open = 0; // a key never opened, or closed twice, leaves it below 0
+};
+struct ScriptedRegistry final : ScriptedHive, CountingRegistry {
+    explicit ScriptedRegistry(const QByteArray& text)
+        : ScriptedHive { runtime::parseRegFile(text) }
+        , CountingRegistry(*hive)
+    {
+        forcedAccess = text.contains("\n; denied\n") ? ~0u : 0;
+    }
 };
 
 } // namespace

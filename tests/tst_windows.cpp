@@ -1,5 +1,7 @@
 // The Windows layer on the system's own registry, command interpreter and file system: run
 // under Wine here, in a prefix of the tests' own.
+#include "fakes.h"
+
 #include <frmabout.h>
 #include <runtime.h>
 #include <services.h>
@@ -15,31 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The system's registry, counting the keys opened and not yet closed.
-struct CountingRegistry final : runtime::Registry {
-    CountingRegistry() { runtime::setRegistry(this); }
-    ~CountingRegistry() override { runtime::setRegistry(nullptr); }
-    int openKey(runtime::RegKey root, const QByteArray& name, std::uint32_t access,
-        runtime::RegKey* key) override
-    {
-        const int result = native.openKey(root, name, access, key);
-        open += result == runtime::kRegSuccess;
-        return result;
-    }
-    int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
-        std::uint32_t* size) override
-    {
-        return native.queryValue(key, name, type, data, size);
-    }
-    int closeKey(runtime::RegKey key) override
-    {
-        open -= native.closeKey(key) == runtime::kRegSuccess;
-        return runtime::kRegSuccess;
-    }
-    runtime::Registry& native = runtime::registry();
-    int open = 0;
-};
 
 int reg(const QStringList& arguments)
 {
@@ -97,7 +74,7 @@ void TestWindows::getKeyValueReadsTheSystemRegistry()
     }
     QVERIFY(add.isEmpty() || reg(add) == 0);
 
-    CountingRegistry registry;
+    CountingRegistry registry(runtime::registry());
     about::frmAbout form;
     QString value = u"as passed"_s;
     int got = -1;
