@@ -4,10 +4,6 @@
 
 #include <frmeditor.h>
 
-#include <QAction>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -28,17 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     lines.replace('\r', '\n').replace("\n", "\r\n"); // every CR and LF a CR LF, and one at the end
     if (!lines.isEmpty() && !lines.endsWith("\r\n"))
         lines.append("\r\n");
-    QFile in(dir.filePath(u"in.z80"_s));
-    if (!in.open(QIODevice::WriteOnly) || in.write(lines) != lines.size() || !in.flush())
+    if (!writeFile(dir.filePath(u"in.z80"_s), lines))
         std::abort();
     window->new_->trigger();
     dialogs->prompts.clear();
     dialogs->answers = QStringList { dir.filePath(u"in"_s), dir.filePath(u"out"_s) };
     window->open->trigger();
     window->save->trigger();
-    QFile out(dir.filePath(u"out.z80"_s));
-    if (!dialogs->messages.isEmpty() || !out.open(QIODevice::ReadOnly)
-        || out.readAll() != (lines.isEmpty() ? "\r\n" : lines))
+    if (!dialogs->messages.isEmpty()
+        || fileBytes(dir.filePath(u"out.z80"_s)) != (lines.isEmpty() ? "\r\n" : lines))
         std::abort();
     QCoreApplication::processEvents(); // or the events each run posts pile up
     return 0;

@@ -1,12 +1,37 @@
-// Stand-ins for what a test cannot answer by hand.
+// What every test here shares: stand-ins for what a test cannot answer by hand, and small helpers.
 #pragma once
 
 #include <runtime.h>
 #include <services.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+
+// A file's bytes, or `missing` when it cannot be read.
+inline QByteArray fileBytes(const QString& path, const QByteArray& missing = "<missing>")
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : missing;
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The number of the run-time error `statement` raises, 0 when it raises none.
+inline int errorOf(const std::function<void()>& statement)
+{
+    int number = 0;
+    runtime::onErrorGoTo(statement, [&](const runtime::RuntimeError& e) { number = e.number(); });
+    return number;
+}
 
 // Prompts answered from a script and recorded as "title: prompt"; messages recorded, not shown.
 struct ScriptedDialogs final : runtime::Dialogs {
@@ -68,6 +93,11 @@ struct CountingRegistry : runtime::Registry {
     {
         runtime::setRegistry(this);
     }
+    explicit CountingRegistry(std::unique_ptr<runtime::Registry> hive)
+        : CountingRegistry(*hive)
+    {
+        owned = std::move(hive);
+    }
     ~CountingRegistry() override { runtime::setRegistry(nullptr); }
     Q_DISABLE_COPY_MOVE(CountingRegistry)
     int openKey(runtime::RegKey root, const QByteArray& sub, std::uint32_t access,
@@ -83,6 +113,7 @@ struct CountingRegistry : runtime::Registry {
     }
     int closeKey(runtime::RegKey key) override { return --open, inner.closeKey(key); }
     runtime::Registry& inner;
+    std::unique_ptr<runtime::Registry> owned;
     std::uint32_t forcedAccess = 0;
     int open = 0;
 };

@@ -8,14 +8,8 @@ shot=${2:+$(pwd)/$2}
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all DISPLAY=:57
 fail() { echo "smoke-windows: FAIL: $*" >&2; exit 1; }
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 unzip -q "$zip" -d "$work"
-app=$(echo "$work"/brindlehof-*-win64)
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 wineboot --init >/dev/null 2>&1
@@ -28,9 +22,9 @@ press() { xdotool key --delay 300 "$@"; sleep 0.7; }
 # Answers the prompt titled $1 with $2.
 answer() { window "$1" >/dev/null; sleep 0.5; xdotool type --delay 50 "$2"; xdotool key Return; }
 # Waits up to 20 s for the file $1 to hold something.
-settled() { i=0; while [ ! -s "$1" ] && [ $i -lt 40 ]; do sleep 0.5; i=$((i + 1)); done; sleep 0.5; }
+settled() { timeout 20 sh -c "until [ -s '$1' ]; do sleep 0.5; done" || true; sleep 0.5; }
 
-cd "$app"
+cd "$work"/brindlehof-*-win64
 wine brindlehof.exe >/dev/null 2>&1 &
 program=$!
 editor=$(window Kalvenmark) || fail "no Kalvenmark window"
@@ -73,8 +67,5 @@ answer "Name of Source to Compile" demo && settled compiled.txt
 # File Exit ends the process.
 xdotool windowactivate --sync "$editor" && press alt+f x
 i=0
-while kill -0 "$program" 2>/dev/null; do
-    [ $i -lt 40 ] || fail "still running after Exit"
-    sleep 0.5; i=$((i + 1))
-done
+while kill -0 "$program" 2>/dev/null; do [ $((i += 1)) -lt 40 ] || fail "still running after Exit"; sleep 0.5; done
 echo "smoke-windows: passed"

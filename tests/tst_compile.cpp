@@ -4,8 +4,6 @@
 #include <frmeditor.h>
 
 #include <QLineEdit>
-#include <QTemporaryDir>
-#include <QTest>
 
 static const QString notFound = QStringLiteral("Run-time error '53':\n\nFile not found");
 
@@ -14,12 +12,10 @@ static const QString notFound = QStringLiteral("Run-time error '53':\n\nFile not
 static void writeScript(const QString& path, const QByteArray& tag,
     const QByteArray& head = "#!/bin/sh\n", bool executable = true)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(head
-        + "i=0; while [ ! -e release ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
-        + "printf '%s\\n' '" + tag + "' \"$@\" >record.part && mv record.part record\n");
-    QVERIFY(!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
+    QVERIFY(writeFile(path,
+        head + "i=0; while [ ! -e release ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+            + "printf '%s\\n' '" + tag + "' \"$@\" >record.part && mv record.part record\n"));
+    QVERIFY(!executable || QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
 }
 
 // The prompts are the real box; messages are recorded, so that none can leave a box waiting.
@@ -40,10 +36,9 @@ class TestCompile : public QObject, runtime::Dialogs {
     {
         if (QFile::exists("record"))
             return QStringLiteral("written before the launcher returned");
-        QFile("release").open(QIODevice::WriteOnly);
+        writeFile("release", {});
         (void)QTest::qWaitFor([&] { return QFile::exists("record"); }, 10000);
-        QFile record("record");
-        return record.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(record.readAll()) : "";
+        return QString::fromLocal8Bit(fileBytes("record", ""));
     }
 
 private slots:
@@ -103,27 +98,6 @@ private slots:
         QVERIFY(!QFile::exists("x") && !QFile::exists("y"));
     }
 
-    void theExampleScriptAssemblesASource()
-    {
-        QVERIFY(QFile::copy(BRINDLEHOF_EXAMPLES_DIR "/asm.bat", "asm.bat"));
-        QFile source("demo.z80");
-        QVERIFY(source.open(QIODevice::WriteOnly));
-        source.write("        org 0\r\nstart:  ld a,1\r\n        ret\r\n");
-        source.close();
-        whenModalBoxShows([](QWidget* box) {
-            QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("demo\r"));
-        });
-        m_editor.asfd->trigger();
-        const auto readAll = [](const char* name) {
-            QFile file(name);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(
-            readAll("demo.log"), QByteArray("demo.z80 assembled into demo.bin, 3 bytes\n"), 10000);
-        QCOMPARE(readAll("demo.bin"), QByteArray("\x3e\x01\xc9"));
-        QVERIFY(readAll("demo.sym").startsWith("start") && readAll("demo.lst").contains("RET"));
-    }
-
     // As the registry gives it: backslashes, another case; split at its space it starts "My".
     void aProgramPathIsStartedWholeEvenWrittenTheWindowsWay()
     {
@@ -135,7 +109,8 @@ private slots:
         QCOMPARE(recorded(), QStringLiteral("whole\n"));
         // A wildcard names no program: nothing starts.
         runtime::dispatch([&] {
-            runtime::launcher().launchProgram(QDir::currentPath() + "/My TOOLS\\MSINFO*.EXE", style);
+            runtime::launcher().launchProgram(
+                QDir::currentPath() + "/My TOOLS\\MSINFO*.EXE", style);
         });
         QCOMPARE(m_messages, QStringList { notFound });
     }

