@@ -46,26 +46,6 @@ struct ScriptedDialogs final : runtime::Dialogs {
     QStringList answers, prompts, messages;
 };
 
-// Runs `act` on the next modal box, from the event loop that box runs. A box that never shows
-// ends the wait after five seconds, and one that `act` left open is closed: the test fails
-// instead of hanging.
-inline void whenModalBoxShows(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act), ticks = 0]() mutable {
-        const QPointer<QWidget> box = QApplication::activeModalWidget();
-        if (!box && ++ticks < 500)
-            return;
-        timer->deleteLater();
-        timer->stop();
-        if (box)
-            act(box);
-        if (box && box->isVisible())
-            box->close();
-    });
-    timer->start(10);
-}
-
 // Command lines and programs recorded instead of started; an empty path raises 53 as the real
 // launchers do.
 struct RecordingLauncher final : runtime::Launcher {

@@ -16,7 +16,7 @@ wineboot --init >/dev/null 2>&1
 openbox >/dev/null 2>&1 &
 
 # The id of the window whose whole title is $1, once it shows.
-window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
+window() { ids=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$") && echo "$ids" | head -n 1; }
 # Keys, each given time to take effect.
 press() { xdotool key --delay 300 "$@"; sleep 0.7; }
 # Answers the prompt titled $1 with $2.
@@ -46,22 +46,33 @@ press alt+f n && press alt+f o && answer Open demo
 press alt+f s && answer "Save As" again && settled again.z80
 cmp demo.z80 again.z80 || fail "Open did not give the text back"
 
-# About, and System Info with no program named, then with one.
+# About, and System Info with no program named, then with one whose path holds a space: started
+# unquoted, that path would start C:\my.exe, a copy of the editor that finds no DLLs there.
 press alt+a && window "About Brindlehof" >/dev/null || fail "no About box"
 [ -z "$shot" ] || { sleep 1; import -window root "$shot"; }
 press alt+s && window Brindlehof >/dev/null || fail "no unavailable message"
 press Return
-wine reg add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /d 'C:\windows\notepad.exe' \
+mkdir "$WINEPREFIX/drive_c/my dir"
+cp "$WINEPREFIX/drive_c/windows/notepad.exe" "$WINEPREFIX/drive_c/my dir/"
+cp brindlehof.exe "$WINEPREFIX/drive_c/my.exe"
+wine reg add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /d 'C:\my dir\notepad.exe' \
     /f >/dev/null 2>&1
 xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync
 press alt+s
 timeout 30 xdotool search --sync --onlyvisible --class notepad >/dev/null || fail "no notepad"
 xdotool search --sync --name "^About Brindlehof\$" windowactivate --sync && press Return
 
-# Compile "demo" runs the asm.bat of the working folder with "demo".
+# Compile: no asm.bat is error 53; an answer that would make cmd run a command of its own is
+# error 5 and starts nothing; "demo" runs the asm.bat of the working folder with "demo".
+compile() {
+    xdotool windowactivate --sync "$editor" && press alt+c && answer "Name of Source to Compile" "$1"
+}
+refused() { window Brindlehof >/dev/null && press Return || fail "Compile $1: no error"; }
+rm asm.bat && compile demo && refused "without asm.bat"
 printf '@echo %%*> compiled.txt\r\n' > asm.bat
-xdotool windowactivate --sync "$editor" && press alt+c
-answer "Name of Source to Compile" demo && settled compiled.txt
+compile 'demo & echo x' && refused "of demo & echo x"
+sleep 2 && [ ! -e compiled.txt ] || fail "asm.bat ran on demo & echo x"
+compile demo && settled compiled.txt
 [ "$(tr -d '\r\n ' < compiled.txt)" = demo ] || fail "asm.bat got: $(cat compiled.txt)"
 
 # File Exit ends the process.

@@ -1,12 +1,10 @@
-// The editor window as a user meets it: its frame, layout and font rules, menu bar and keys, and
-// the boxes its commands show.
+// The editor window as a user meets it: its frame, font rule, menu bar and keys. The random user
+// checks its layout rule and the boxes its commands show.
 #include "fakes.h"
 
 #include <frmeditor.h>
 
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -70,64 +68,47 @@ private slots:
         QCOMPARE(m_fontChanges, 1);
     }
 
-    // Shown, both pairs of separators take room.
-    void menuBarHasItsCaptionsInOrder()
+    // Shown, both pairs of separators take room. Cancelled, Compile's prompt still starts
+    // asm.bat, with nothing after it, minimised.
+    void menusAnswerTheirAccessKeysAndClicksInOrder()
     {
+        ScriptedDialogs dialogs;
+        RecordingLauncher launcher;
         QStringList bar, items;
         for (QAction* action : m_editor->menuBar()->actions())
             bar << action->text() + (action->menu() ? ">" : "");
         QCOMPARE(bar, QStringList({ "&File>", "&About", "&Compile" }));
-        m_editor->fileMenu->popup(m_editor->mapToGlobal(QPoint(0, 0)));
-        QVERIFY(QTest::qWaitForWindowExposed(m_editor->fileMenu));
+        QTest::keyClick(x(), Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(m_editor->fileMenu->isVisible());
         for (QAction* action : m_editor->fileMenu->actions()) {
             items << (action->isSeparator() ? "" : action->text()) + " " + action->objectName();
             QVERIFY(action->shortcut().isEmpty());
             QVERIFY(!m_editor->fileMenu->actionGeometry(action).isEmpty());
         }
-        m_editor->fileMenu->close();
         QCOMPARE(items.join(u','),
             "&New new, sfdart, sdafdsfa,&Open open,&Save save, sdfsdafdsaf,"
             " asdfsdaf,&Print print,E&xit exit");
-    }
-
-    void commandsAnswerAClickAndTheirAccessKeys_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("key");
-        QTest::newRow("About") << "about" << int(Qt::Key_A);
-        QTest::newRow("Compile") << "asfd" << int(Qt::Key_C);
-        QTest::newRow("File, Open") << "open" << int(Qt::Key_O);
-    }
-
-    // Cancelled, Compile's prompt still gives asm.bat, with nothing after it, minimised.
-    void commandsAnswerAClickAndTheirAccessKeys()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, key);
-        ScriptedDialogs dialogs;
-        RecordingLauncher launcher;
-        auto* action = m_editor->findChild<QAction*>(name);
-        QSignalSpy triggered(action, &QAction::triggered);
-        if (m_editor->fileMenu->actions().contains(action)) {
-            QTest::keyClick(x(), Qt::Key_F, Qt::AltModifier);
-            QTRY_VERIFY(m_editor->fileMenu->isVisible());
-            QTest::keyClick(m_editor->fileMenu, Qt::Key(key));
-            QTRY_COMPARE(triggered.count(), 1);
-            return;
+        QSignalSpy opened(m_editor->open, &QAction::triggered);
+        QTest::keyClick(m_editor->fileMenu, Qt::Key_O);
+        QTRY_COMPARE(opened.count(), 1);
+        for (const auto& [action, key] :
+            { std::pair(m_editor->asfd, Qt::Key_C), { m_editor->about, Qt::Key_A } }) {
+            QSignalSpy triggered(action, &QAction::triggered);
+            QMenuBar* menuBar = m_editor->menuBar();
+            QTest::mouseClick(
+                menuBar, Qt::LeftButton, {}, menuBar->actionGeometry(action).center());
+            QTest::keyClick(x(), key, Qt::AltModifier);
+            QTRY_COMPARE(triggered.count(), 2);
         }
-        QMenuBar* bar = m_editor->menuBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(action).center());
-        QTest::keyClick(x(), Qt::Key(key), Qt::AltModifier);
-        QTRY_COMPARE(triggered.count(), 2);
         QVERIFY(x()->toPlainText().isEmpty());
-        QCOMPARE(
-            launcher.commandLines.join(u'|'), action == m_editor->asfd ? "asm.bat |asm.bat " : "");
+        QCOMPARE(launcher.commandLines.join(u'|'), "asm.bat |asm.bat ");
         QVERIFY(!launcher.styles.contains(runtime::WindowStyle::Normal));
     }
 
     // Alt with a letter that is no access key types nothing; AltGr, Ctrl+Alt on Windows and
-    // no Alt at all on X11, types its character.
-    void onlyKeysWithoutAltOrWithAltGrType()
+    // no Alt at all on X11, types its character. F10, or Alt alone as X11 reports it (without
+    // the Alt modifier), puts the focus on the menu bar.
+    void altTypesNothingAndF10OrAloneReachesTheMenuBar()
     {
         QTest::keyClick(x(), Qt::Key_S, Qt::AltModifier);
         QTest::keyClick(x(), Qt::Key_Q, Qt::AltModifier | Qt::ShiftModifier);
@@ -135,11 +116,6 @@ private slots:
         QTest::keyClick(x(), '{', Qt::ControlModifier | Qt::AltModifier);
         QTest::keyClick(x(), 'q');
         QCOMPARE(x()->toPlainText(), "@{q");
-    }
-
-    // F10, or Alt alone as X11 reports it (without the Alt modifier).
-    void f10AndALoneAltPutTheFocusOnTheMenuBar()
-    {
         QApplication::setActiveWindow(m_editor.get());
         for (Qt::Key key : { Qt::Key_F10, Qt::Key_Alt }) {
             QTest::keyClick(x(), key);
@@ -148,34 +124,6 @@ private slots:
             QTest::keyClick(m_editor->menuBar(), Qt::Key_Escape);
             QTRY_VERIFY(x()->hasFocus());
         }
-    }
-
-    // A failing command's error belongs to its window, whole title and all, even right after a
-    // prompt closed; after each box the focus is back in the text, which is kept.
-    void boxesBelongToTheCommandsWindowAndGiveTheFocusBack()
-    {
-        QTest::keyClicks(x(), QStringLiteral("org 8000h"));
-        QStringList seen;
-        const auto see = [&](QWidget* box) {
-            seen << box->windowTitle() + (box->parentWidget() == m_editor.get() ? "" : " unowned");
-            QVERIFY(box->width() > box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100);
-            if (auto* message = qobject_cast<QMessageBox*>(box))
-                seen << message->text() + QString(message->buttons().size(), u'!');
-        };
-        whenModalBoxShows([&](QWidget* box) {
-            see(box);
-            QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("nowhere/demo"));
-            whenModalBoxShows([&](QWidget* message) {
-                see(message);
-                QTest::keyClick(message, Qt::Key_Return);
-            });
-            QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Return);
-        });
-        m_editor->save->trigger();
-        QCOMPARE(seen,
-            QStringList({ "Save As", "Brindlehof", "Run-time error '76':\n\nPath not found!" }));
-        QTRY_VERIFY(x()->hasFocus());
-        QCOMPARE(x()->toPlainText(), "org 8000h");
     }
 };
 

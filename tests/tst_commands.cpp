@@ -1,5 +1,6 @@
-// What enters and leaves the editor: New, Open, Save and the numbered files under them, on real
-// files, links, owners, mounts and limits; and Print, to a PDF file read back.
+// The editor's commands on real files and programs: New, Open and Save and the numbered files
+// under them, on real links, owners, mounts and limits; Print, to a PDF file read back; Compile,
+// whose real asm.bat scripts record their words where they run, where no shell reads the answer.
 #include "fakes.h"
 
 #include <frmeditor.h>
@@ -25,6 +26,29 @@ QByteArray sh(const QString& command) // what it prints
     return shell.waitForFinished(-1) ? shell.readAllStandardOutput() : "";
 }
 
+const QString notFound = QStringLiteral("Run-time error '53':\n\nFile not found");
+
+// Once ./release is there, the script records `tag` and its words a line each in ./record, put in
+// place whole: a launcher that waited for it returns only after it gave up.
+void writeScript(const QString& path, const QByteArray& tag, const QByteArray& head = "#!/bin/sh\n",
+    bool executable = true)
+{
+    QVERIFY(writeFile(path,
+        head + "i=0; while [ ! -e release ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+            + "printf '%s\\n' '" + tag + "' \"$@\" >record.part && mv record.part record\n"));
+    QVERIFY(!executable || QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
+}
+
+// The record, written once released (a failing test gives up after 10 s).
+QString recorded()
+{
+    if (QFile::exists("record"))
+        return QStringLiteral("written before the launcher returned");
+    writeFile("release", {});
+    (void)QTest::qWaitFor([&] { return QFile::exists("record"); }, 10000);
+    return QString::fromLocal8Bit(fileBytes("record", ""));
+}
+
 // File access as "nobody" until the guard ends, so that permission bits bind even root.
 auto asNobody(bool wanted = true)
 {
@@ -37,12 +61,12 @@ auto asNobody(bool wanted = true)
 
 } // namespace
 
-class TestSourceFiles : public QObject {
+class TestCommands : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<editor::frmEditor> m_editor;
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<ScriptedDialogs> m_dialogs;
+    std::optional<editor::frmEditor> m_editor;
     QString text() const { return m_editor->text(); }
     void open(const QString& name) { m_dialogs->answers << name, m_editor->open->trigger(); }
     void save(const QString& name) { m_dialogs->answers << name, m_editor->save->trigger(); }
@@ -52,30 +76,29 @@ class TestSourceFiles : public QObject {
     QString printed()
     {
         runtime::runProgramEndHooks();
-        QProcess pdftotext;
-        pdftotext.start("pdftotext", { "-layout", "printed.pdf", "-" });
-        pdftotext.waitForFinished(30000);
-        return QString::fromUtf8(pdftotext.readAllStandardOutput());
+        return QString::fromUtf8(sh("pdftotext -layout printed.pdf -"));
     }
 
 private slots:
     // Names without a folder are in the current one, which "nobody" may enter. It holds what
-    // input cannot open: a folder, a file only root may read, a named pipe.
+    // input cannot open: a folder, a file only root may read, a named pipe. Its ./path is the
+    // only folder of PATH that could hold asm.bat.
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid() && QDir::setCurrent(m_dir->path()));
+        QVERIFY(QDir::setCurrent(m_dir.emplace().path()));
         ::chmod(".", 0755);
         QVERIFY(writeFile("plain.z80", "nop\r\n") && writeFile("locked.z80", "nop\r\n"));
         ::chmod("locked.z80", 0);
         QDir().mkdir("folder.z80");
         ::mkfifo("pipe.z80", 0600);
+        QVERIFY(QDir().mkdir("path"));
+        qputenv("PATH", m_dir->filePath("path:/usr/bin:/bin").toLocal8Bit());
         // Print goes to a PDF file; no queue of this machine is reached: the server named is not
         // there.
         runtime::setPrinterPdfFile(m_dir->filePath("printed.pdf"));
         qputenv("CUPS_SERVER", m_dir->filePath("cups.sock").toLocal8Bit());
-        m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_editor = std::make_unique<editor::frmEditor>();
+        m_dialogs.emplace();
+        m_editor.emplace();
     }
 
     void cleanup()
@@ -295,30 +318,22 @@ private slots:
         QCOMPARE(text(), QStringLiteral("kept"));
     }
 
-    // Prints append lines to one document. Narrow and wide letters line up in a fixed pitch;
-    // tabs reach the next multiple of 8.
+    // Prints append lines to one document: narrow and wide letters line up in a fixed pitch, tabs
+    // reach the next multiple of 8, a word wider than the page wraps, about 64 lines fill a page.
+    // pdftotext leaves out what falls off a page: all of the text must come back.
     void printsAppendLinesInColumnsToOneDocument()
     {
-        print("loop:\tdjnz loop\r\nWWWWWWW ld a,b\r\n\r\niiiiiii\tret");
-        print(""); // an empty editor prints a line end
-        print("second");
-        QCOMPARE(printed(), "loop:   djnz loop\nWWWWWWW ld a,b\n\niiiiiii ret\n\nsecond\n\f");
-    }
-
-    // One word wider than the page wraps; 150 lines, about 64 a page, make three pages.
-    // pdftotext leaves out what falls off a page: all of the text must come back.
-    void longLinesWrapAndManyLinesMakePages()
-    {
-        QStringList lines;
+        QStringList lines { QString("ABCDEFGHIJ").repeated(30) };
         for (int i = 1; i <= 150; ++i)
             lines.append(QStringLiteral("line %1").arg(i));
-        for (const auto& [text, pages] :
-            { std::pair(QString("ABCDEFGHIJ").repeated(30), 1), { lines.join("\r\n"), 3 } }) {
-            print(text);
-            const QString read = printed();
-            QCOMPARE(read.count(u'\f'), pages);
-            QCOMPARE(read.simplified().remove(u' '), text.simplified().remove(u' '));
-        }
+        print("loop:\tdjnz loop\r\nWWWWWWW ld a,b\r\n\r\niiiiiii\tret");
+        print(""); // an empty editor prints a line end
+        print(lines.join("\r\n"));
+        const QString read = printed(),
+                      head = "loop:   djnz loop\nWWWWWWW ld a,b\n\niiiiiii ret\n\n";
+        QCOMPARE(read.left(head.size()), head);
+        QCOMPARE(read.mid(head.size()).simplified().remove(u' '), lines.join("").remove(u' '));
+        QCOMPARE(read.count(u'\f'), 3);
     }
 
     void withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn()
@@ -330,7 +345,68 @@ private slots:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(text(), "kept");
     }
+
+    void theAnswerReachesAsmBatFromTheWorkingFolderOrPath_data()
+    {
+        QTest::addColumn<QString>("answer"); // null: cancelled
+        QTest::addColumn<QString>("where"); // of asm.bat
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("seen"); // what asm.bat recorded, or the message shown
+        const QByteArray sh = "#!/bin/sh\n";
+        QTest::newRow("cancelled") << QString() << "work" << sh << "work\n";
+        QTest::newRow("a second command, substitution, wildcards; quotes group")
+            << "demo; touch x \"$(touch y)  *.bat\" $HOME"
+            << "work" << sh << "work\ndemo;\ntouch\nx\n$(touch y)  *.bat\n$HOME\n";
+        QTest::newRow("PATH, no #! line") << "demo"
+                                          << "path" << QByteArray("# asm.bat\n") << "path\ndemo\n";
+        QTest::newRow("both: the working folder's, not executable, run by sh")
+            << "demo"
+            << "both" << sh << "work\ndemo\n";
+        QTest::newRow("not executable, for bash, its #! line ending in CR")
+            << "demo"
+            << "both" << QByteArray("#!/bin/bash\r\n[ \"$BASH\" ] || exit\n") << "work\ndemo\n";
+        QTest::newRow("none, only a folder of that name") << "demo"
+                                                          << "folder" << sh << notFound;
+        QTest::newRow("its interpreter missing: sh must not read it")
+            << "demo"
+            << "work" << QByteArray("#!/nonexistent/sh\n") << notFound;
+    }
+
+    void theAnswerReachesAsmBatFromTheWorkingFolderOrPath()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, where);
+        QFETCH(QByteArray, head);
+        QFETCH(QString, seen);
+        if (where == u"folder")
+            QVERIFY(QDir().mkdir("asm.bat"));
+        if (where == u"path" || where == u"both")
+            writeScript("path/asm.bat", "path", head);
+        if (where == u"work" || where == u"both")
+            writeScript("asm.bat", "work", head, where == u"work");
+        m_dialogs->answers << answer;
+        m_editor->asfd->trigger();
+        QCOMPARE(m_dialogs->messages.isEmpty() ? recorded() : m_dialogs->messages.join(u'|'), seen);
+        QVERIFY(!QFile::exists("x") && !QFile::exists("y"));
+    }
+
+    // As the registry gives it: backslashes, another case; split at its space it starts "My".
+    void aProgramPathIsStartedWholeEvenWrittenTheWindowsWay()
+    {
+        QVERIFY(QDir().mkdir("My Tools"));
+        writeScript("My", "split");
+        writeScript("My Tools/msinfo32.exe", "whole");
+        const auto style = runtime::WindowStyle::Normal;
+        runtime::launcher().launchProgram(QDir::currentPath() + "/My TOOLS\\MSINFO32.EXE", style);
+        QCOMPARE(recorded(), QStringLiteral("whole\n"));
+        // A wildcard names no program: nothing starts.
+        runtime::dispatch([&] {
+            runtime::launcher().launchProgram(
+                QDir::currentPath() + "/My TOOLS\\MSINFO*.EXE", style);
+        });
+        QCOMPARE(m_dialogs->messages, QStringList { notFound });
+    }
 };
 
-QTEST_MAIN(TestSourceFiles)
-#include "tst_sourcefiles.moc"
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"
