@@ -226,7 +226,9 @@ private slots:
         // Three pages: one for old.z80, 8 KiB to spare.
         const QString tmpfs = "mount -t tmpfs -o size=12k tmpfs dir && cp old.z80 dir";
         row("a full disk", tmpfs, full);
-        row("a full disk, written in place", tmpfs + " && ln dir/old.z80 dir/b.z80", full);
+        // In place the old page counts too: 4 KiB more fill the disk there.
+        row("a full disk, written in place", tmpfs + " && ln dir/old.z80 dir/b.z80", full,
+            QString(100, u'y').append("\r\n").repeated(40));
         row("an arrow", "", "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn,
             "ld a,1\r\njp → loop\r\n");
         row("beyond 16 bits", "", "5':\n\nCharacter \"😀\" (U+1F600) on line 3" + notIn,
@@ -234,7 +236,7 @@ private slots:
         row("a C1 control not in 1252", "", "5':\n\nCharacter U+0080 on line 1" + notIn, "\u0080");
     }
 
-    // After the typed text come 13 KiB, more than the full disk's room and less than a write
+    // After the typed text come 9 KiB, more than the full disk's room and less than a write
     // buffer: the write must neither stop partway unseen nor wait in a buffer that then fails.
     void saveWritesTheFileItselfOrShowsWhyAndKeepsIt()
     {
@@ -248,7 +250,7 @@ private slots:
         // Owner, group, mode and links of each name (a link not followed), then its text.
         const auto files = "find dir -mindepth 1 -printf '%U:%G %m %n %p\\n' -exec cat {} \\; 2>&1";
         const QByteArray before = sh(files);
-        typed += QString(100, u'x').append("\r\n").repeated(130);
+        typed += QString(100, u'x').append("\r\n").repeated(90);
         m_editor->setText(typed);
         {
             const auto nobody = asNobody(QByteArray(QTest::currentDataTag()).endsWith("as nobody"));

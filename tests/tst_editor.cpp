@@ -15,7 +15,7 @@ using runtime::twipsRect;
 class TestEditor : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<editor::frmEditor> m_editor;
+    std::optional<editor::frmEditor> m_editor;
     QWidget* client() const { return m_editor->centralWidget(); }
     QPlainTextEdit* x() const { return m_editor->x; }
     int m_fontChanges = 0;
@@ -27,9 +27,8 @@ class TestEditor : public QObject {
 private slots:
     void init()
     {
-        m_editor = std::make_unique<editor::frmEditor>();
-        m_editor->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
+        m_editor.emplace().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*m_editor));
     }
     void cleanup() { m_editor.reset(); }
 
@@ -116,7 +115,7 @@ private slots:
         QTest::keyClick(x(), '{', Qt::ControlModifier | Qt::AltModifier);
         QTest::keyClick(x(), 'q');
         QCOMPARE(x()->toPlainText(), "@{q");
-        QApplication::setActiveWindow(m_editor.get());
+        QApplication::setActiveWindow(&*m_editor);
         for (Qt::Key key : { Qt::Key_F10, Qt::Key_Alt }) {
             QTest::keyClick(x(), key);
             QTRY_VERIFY(m_editor->menuBar()->hasFocus());
