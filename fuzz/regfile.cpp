@@ -1,6 +1,5 @@
-// The .reg reader on arbitrary bytes: it never crashes or hangs and reads only its input (the
-// sanitizers see to that), a good section after any garbage still reads, and what a query
-// answers stays within what was asked and what the file could hold.
+// The .reg reader on arbitrary bytes: it never crashes, hangs or reads past its input (as the
+// sanitizers see), a good section after garbage still reads, and answers fit what the file holds.
 #include <services.h>
 
 #include <algorithm>

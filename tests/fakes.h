@@ -46,8 +46,7 @@ struct ScriptedDialogs final : runtime::Dialogs {
     QStringList answers, prompts, messages;
 };
 
-// Command lines and programs recorded instead of started; an empty path raises 53 as the real
-// launchers do.
+// Command lines and programs recorded, not started; an empty path raises 53 as real launchers do.
 struct RecordingLauncher final : runtime::Launcher {
     RecordingLauncher() { runtime::setLauncher(this); }
     ~RecordingLauncher() override { runtime::setLauncher(nullptr); }
@@ -66,7 +65,7 @@ struct RecordingLauncher final : runtime::Launcher {
 };
 
 // The registry `inner`, counting keys opened less keys closed: a key never opened, or closed
-// twice, leaves the count below 0. `forcedAccess`, when set, is asked in place of the caller's.
+// twice, leaves the count below 0.
 struct CountingRegistry : runtime::Registry {
     explicit CountingRegistry(runtime::Registry& inner)
         : inner(inner)
@@ -83,7 +82,7 @@ struct CountingRegistry : runtime::Registry {
     int openKey(runtime::RegKey root, const QByteArray& sub, std::uint32_t access,
         runtime::RegKey* key) override
     {
-        const int result = inner.openKey(root, sub, forcedAccess ? forcedAccess : access, key);
+        const int result = inner.openKey(root, sub, access, key);
         return open += result == runtime::kRegSuccess, result;
     }
     int queryValue(runtime::RegKey key, const QByteArray& name, std::uint32_t* type, char* data,
@@ -94,6 +93,5 @@ struct CountingRegistry : runtime::Registry {
     int closeKey(runtime::RegKey key) override { return --open, inner.closeKey(key); }
     runtime::Registry& inner;
     std::unique_ptr<runtime::Registry> owned;
-    std::uint32_t forcedAccess = 0;
     int open = 0;
 };

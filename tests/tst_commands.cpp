@@ -1,6 +1,5 @@
-// The editor's commands on real files and programs: New, Open and Save and the numbered files
-// under them, on real links, owners, mounts and limits; Print, to a PDF file read back; Compile,
-// whose real asm.bat scripts record their words where they run, where no shell reads the answer.
+// The editor's commands on real files, links, owners, mounts and limits, and real programs: New,
+// Open, Save and the numbered files under them; Print to a PDF file; Compile, run by no shell.
 #include "fakes.h"
 
 #include <frmeditor.h>
@@ -28,8 +27,7 @@ QByteArray sh(const QString& command) // what it prints
 
 const QString notFound = QStringLiteral("Run-time error '53':\n\nFile not found");
 
-// Once ./release is there, the script records `tag` and its words a line each in ./record, put in
-// place whole: a launcher that waited for it returns only after it gave up.
+// Once ./release is there, the script records `tag` and its words, a line each, in ./record.
 void writeScript(const QString& path, const QByteArray& tag, const QByteArray& head = "#!/bin/sh\n",
     bool executable = true)
 {
@@ -39,7 +37,7 @@ void writeScript(const QString& path, const QByteArray& tag, const QByteArray& h
     QVERIFY(!executable || QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
 }
 
-// The record, written once released (a failing test gives up after 10 s).
+// The record, written once released; one there before came from a launcher that waited for it.
 QString recorded()
 {
     if (QFile::exists("record"))
@@ -80,9 +78,8 @@ class TestCommands : public QObject {
     }
 
 private slots:
-    // Names without a folder are in the current one, which "nobody" may enter. It holds what
-    // input cannot open: a folder, a file only root may read, a named pipe. Its ./path is the
-    // only folder of PATH that could hold asm.bat.
+    // The current folder, which "nobody" may enter, holds what input cannot open (a folder, a file
+    // only root may read, a named pipe) and ./path, the only folder of PATH that may hold asm.bat.
     void init()
     {
         QVERIFY(QDir::setCurrent(m_dir.emplace().path()));
@@ -93,8 +90,7 @@ private slots:
         ::mkfifo("pipe.z80", 0600);
         QVERIFY(QDir().mkdir("path"));
         qputenv("PATH", m_dir->filePath("path:/usr/bin:/bin").toLocal8Bit());
-        // Print goes to a PDF file; no queue of this machine is reached: the server named is not
-        // there.
+        // Print goes to a PDF file, and to no queue of this machine: the server named is absent.
         runtime::setPrinterPdfFile(m_dir->filePath("printed.pdf"));
         qputenv("CUPS_SERVER", m_dir->filePath("cups.sock").toLocal8Bit());
         m_dialogs.emplace();
@@ -236,8 +232,7 @@ private slots:
         row("a C1 control not in 1252", "", "5':\n\nCharacter U+0080 on line 1" + notIn, "\u0080");
     }
 
-    // After the typed text come 9 KiB, more than the full disk's room and less than a write
-    // buffer: the write must neither stop partway unseen nor wait in a buffer that then fails.
+    // The typed text and 9 KiB: beyond the full disk, within a write buffer; no write fails unseen.
     void saveWritesTheFileItselfOrShowsWhyAndKeepsIt()
     {
         QFETCH(QString, setUp);
@@ -264,8 +259,8 @@ private slots:
         QCOMPARE(errorOf([] { runtime::closeFile(2); }), 52); // nothing left open
     }
 
-    // Nothing changes, not even the font; an empty answer or Cancel opens or saves no ".z80".
-    // A failure midway keeps the lines read, put in once, in the rule's font set first.
+    // Nothing changes, not even the font; an empty answer or Cancel opens or saves no ".z80". A
+    // failure midway keeps the lines read, put in once, in the rule's font set first.
     void failingOpenChangesNothingButKeepsTheLinesRead()
     {
         struct FailingDevice : QBuffer {
@@ -320,9 +315,8 @@ private slots:
         QCOMPARE(text(), QStringLiteral("kept"));
     }
 
-    // Prints append lines to one document: narrow and wide letters line up in a fixed pitch, tabs
-    // reach the next multiple of 8, a word wider than the page wraps, about 64 lines fill a page.
-    // pdftotext leaves out what falls off a page: all of the text must come back.
+    // Prints append lines to one document: letters line up in a fixed pitch, tabs reach a multiple
+    // of 8, a word wider than the page wraps (all of it comes back), 64 lines or so fill a page.
     void printsAppendLinesInColumnsToOneDocument()
     {
         QStringList lines { QString("ABCDEFGHIJ").repeated(30) };
@@ -336,16 +330,12 @@ private slots:
         QCOMPARE(read.left(head.size()), head);
         QCOMPARE(read.mid(head.size()).simplified().remove(u' '), lines.join("").remove(u' '));
         QCOMPARE(read.count(u'\f'), 3);
-    }
-
-    void withoutADefaultPrinterPrintShowsError482AndTheEditorGoesOn()
-    {
+        // With no default printer each Print shows error 482, and the editor goes on.
         runtime::setPrinterPdfFile({});
-        print("kept");
-        m_editor->print->trigger();
+        m_editor->print->trigger(), m_editor->print->trigger();
         QCOMPARE(m_dialogs->messages, QStringList(2, "Run-time error '482':\n\nPrinter error"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
-        QCOMPARE(text(), "kept");
+        QCOMPARE(text(), lines.join("\r\n"));
     }
 
     void theAnswerReachesAsmBatFromTheWorkingFolderOrPath_data()
@@ -354,24 +344,22 @@ private slots:
         QTest::addColumn<QString>("where"); // of asm.bat
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<QString>("seen"); // what asm.bat recorded, or the message shown
+        const auto row = [](const char* tag, const char* where, const QByteArray& head,
+                             const QString& seen, const QString& answer = "demo") {
+            QTest::newRow(tag) << answer << where << head << seen;
+        };
         const QByteArray sh = "#!/bin/sh\n";
-        QTest::newRow("cancelled") << QString() << "work" << sh << "work\n";
-        QTest::newRow("a second command, substitution, wildcards; quotes group")
-            << "demo; touch x \"$(touch y)  *.bat\" $HOME"
-            << "work" << sh << "work\ndemo;\ntouch\nx\n$(touch y)  *.bat\n$HOME\n";
-        QTest::newRow("PATH, no #! line") << "demo"
-                                          << "path" << QByteArray("# asm.bat\n") << "path\ndemo\n";
-        QTest::newRow("both: the working folder's, not executable, run by sh")
-            << "demo"
-            << "both" << sh << "work\ndemo\n";
-        QTest::newRow("not executable, for bash, its #! line ending in CR")
-            << "demo"
-            << "both" << QByteArray("#!/bin/bash\r\n[ \"$BASH\" ] || exit\n") << "work\ndemo\n";
-        QTest::newRow("none, only a folder of that name") << "demo"
-                                                          << "folder" << sh << notFound;
-        QTest::newRow("its interpreter missing: sh must not read it")
-            << "demo"
-            << "work" << QByteArray("#!/nonexistent/sh\n") << notFound;
+        row("cancelled", "work", sh, "work\n", QString());
+        row("a second command, substitution, wildcards; quotes group", "work", sh,
+            "work\ndemo;\ntouch\nx\n$(touch y)  *.bat\n$HOME\n",
+            "demo; touch x \"$(touch y)  *.bat\" $HOME");
+        row("PATH, no #! line", "path", "# asm.bat\n", "path\ndemo\n");
+        row("both: the working folder's, not executable, run by sh", "both", sh, "work\ndemo\n");
+        row("not executable, for bash, its #! line ending in CR", "both",
+            "#!/bin/bash\r\n[ \"$BASH\" ] || exit\n", "work\ndemo\n");
+        row("none, only a folder of that name", "folder", sh, notFound);
+        row("its interpreter missing: sh must not read it", "work", "#!/nonexistent/sh\n",
+            notFound);
     }
 
     void theAnswerReachesAsmBatFromTheWorkingFolderOrPath()

@@ -1,6 +1,5 @@
-// How the program starts and ends: no command line read, Exit at once, or when its last window
-// closes, each end hook run once. Each case runs the event loop to its end, so these tests live in
-// a program of their own.
+// How the program starts and ends: no command line read, Exit at once or as its last window
+// closes, each end hook once. Each runs the event loop to its end, in a program of its own.
 #include "fakes.h"
 
 #include <frmabout.h>
@@ -54,20 +53,18 @@ private slots:
             how == "exit" ? editor->exit->trigger() : (void)editor->windowHandle()->close();
         });
         // A question would keep the loop running: the guard ends it with 99 instead of hanging.
-        bool askedSomething = false;
-        QTimer watch, guard;
+        bool askedSomething = false, outlived = false;
+        QTimer watch;
         // About outlives the editor closed by its frame: the program goes on until it closes.
-        bool outlived = false;
-        QTimer::singleShot(300, &guard, [&] {
+        QTimer::singleShot(300, &watch, [&] {
             for (QWidget* window : QApplication::topLevelWidgets())
                 if (qobject_cast<about::frmAbout*>(window) && window->isVisible())
                     outlived = window->close();
         });
         connect(&watch, &QTimer::timeout,
             [&] { askedSomething |= QApplication::activeModalWidget() != nullptr; });
-        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        QTimer::singleShot(5000, &watch, [] { QCoreApplication::exit(99); });
         watch.start(5);
-        guard.start(5000);
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!askedSomething && dialogs.prompts.isEmpty());
         QCOMPARE(outlived, how == "about");

@@ -1,6 +1,5 @@
-// A random user, walking the editor's menus and real prompts: after every action the layout rule
-// holds, after every Save the file holds the text in Windows-1252 with CR LF or the refusal was
-// shown and it is as it was. BRINDLEHOF_ACTIONS sets how many actions, BRINDLEHOF_SEED replays.
+// A random user of the editor's menus and real prompts, checked after every action and every Save.
+// BRINDLEHOF_ACTIONS sets how many actions, BRINDLEHOF_SEED replays a run.
 #include "fakes.h"
 
 #include <frmabout.h>
@@ -15,8 +14,7 @@
 
 using namespace Qt::StringLiterals;
 
-// What the user types, some of it held in Windows-1252 only above 0x7F, some not at all; the
-// line breaks at the end only pasted.
+// Typed: some only above 0x7F in Windows-1252, some not in it at all; the line breaks only pasted.
 const QString kTyped = u"aZ0 ;\t,\u00e9\u20ac\u00ff\u201a\u00a0\u2192\u4e2d\r\n"_s;
 const QStringList kNames { u"a"_s, u"b c"_s, u"-n"_s, u"$(touch x)"_s, u"d"_s, u"sub/../a"_s,
     u"missing"_s, u""_s, QString() }; // "" is confirmed empty, the null one cancelled
@@ -59,8 +57,7 @@ void TestRandomUser::everyActionLeavesTheEditorWholeAndEverySaveExact()
     editor.setMinimumSize(0, 0);
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
 
-    // Each box is answered as it comes up: a prompt with the next answer, a message with OK. It
-    // belongs to the editor, whose command it is, wide enough for its whole title.
+    // Each box, the editor's and wide enough for its title, gets the next answer or OK.
     QStringList answers, messages;
     QTimer user;
     connect(&user, &QTimer::timeout, this, [&] {
@@ -120,7 +117,7 @@ void TestRandomUser::everyActionLeavesTheEditorWholeAndEverySaveExact()
                     random.bounded(2) ? about->showMinimized() : (void)about->close();
             break;
         case 10: { // down to a pixel or so, half the time
-            const auto size = [&](int most) { return 1 + random.bounded(random.bounded(2) ? 20 : most); };
+            const auto size = [&](int n) { return 1 + random.bounded(random.bounded(2) ? 20 : n); };
             editor.showNormal(), editor.resize(size(900), size(700)); break; }
         default: random.bounded(2) ? editor.showMinimized() : editor.showNormal();
         } // clang-format on
