@@ -104,8 +104,7 @@ private slots:
         runtime::setInputFilter({});
         runtime::skipOnError(runtime::closeAllFiles);
         // Lazily, so that a file a failed test left open cannot keep a mount on dir behind.
-        QProcess::execute(
-            "sh", { "-c", "umount --lazy dir 2>/dev/null; chmod 700 dir 2>/dev/null" });
+        sh("umount --lazy dir 2>/dev/null; chmod 700 dir 2>/dev/null");
         m_dir.reset();
     }
 
