@@ -11,7 +11,20 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+// A dying disk while set: every write to a file goes half through, and the one after it fails.
+bool g_dyingDisk = false;
+extern "C" ssize_t write(int fd, const void* data, size_t size)
+{
+    static unsigned calls = 0;
+    struct stat file {};
+    const bool dying = g_dyingDisk && ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode);
+    if (dying && calls++ % 2)
+        return errno = EIO, -1;
+    return ::syscall(SYS_write, fd, data, dying ? (size + 1) / 2 : size);
+}
 
 using runtime::FileMode;
 using Statement = std::function<void()>;
@@ -204,7 +217,8 @@ private slots:
                              const QString& typed = {}, const QString& name = "dir/old") {
             QTest::newRow(tag) << setUp << error << typed << name;
         };
-        const QString access = "75':\n\nPath/File access error", missing = "76':\n\nPath not found";
+        const QString access = "75':\n\nPath/File access error", missing = "76':\n\nPath not found",
+                      denied = "70':\n\nPermission denied";
         const QString full = "61':\n\nDisk full", notIn = " is not in code page Windows-1252";
         row("a second hard link", "ln dir/old.z80 dir/b.z80");
         row("another user's file, saved by root", "chown nobody:nogroup dir/old.z80");
@@ -212,12 +226,28 @@ private slots:
         row("a folder nobody may create in, as nobody", "chown nobody dir/old.z80");
         row("a symbolic link, followed", "ln -s old.z80 dir/b.z80", "", "", "dir/b");
         row("a symbolic link to itself", "ln -s b.z80 dir/b.z80", access, "", "dir/b");
+        row("a linked folder in a loop", "ln -s loop dir/loop", access, "", "dir/loop/old");
+        // The kernel takes sub before its "..": the file is deep/old.z80, not w/old.z80.
+        row("a link through a linked folder and ..", "mkdir -p dir/w dir/deep/in && mv dir/old.z80 "
+            "dir/deep && ln -s ../deep/in dir/w/sub && ln -s sub/../old.z80 dir/w/p.z80", "", "",
+            "dir/w/p");
+        row("a name of 255 bytes", "mv dir/old.z80 dir/" + QString(251, u'n') + ".z80", "", "",
+            "dir/" + QString(251, u'n'));
+        row("attributes and an access list", "setfattr -n user.a -v b dir/old.z80 && setfacl -m "
+            "u:nobody:r dir/old.z80");
+        // Linux refuses to create (O_CREAT) another's file there, though it may be written.
+        row("another's file in a sticky folder anyone may write to, as nobody",
+            "chmod 1777 dir && chown nobody dir && chmod 666 dir/old.z80");
+        // In place, the old bytes are read first, to be put back should a write fail.
+        row("a write-only file with a second link, as nobody", "chmod 777 dir && chown nobody "
+            "dir/old.z80 && chmod 200 dir/old.z80 && ln dir/old.z80 dir/b.z80", denied);
+        row("a dying disk, written in place", "ln dir/old.z80 dir/b.z80", "57':\n\nDevice I/O error");
         row("a folder", "rm dir/old.z80 && mkdir dir/old.z80", access);
         row("a missing folder", "rm -r dir", missing);
         row("a missing folder, then ..", "", missing, "", "dir/sub/../old");
         row("a name of 300 characters", "", access, "", "dir/" + QString(296, u'n'));
         // "nobody" keeps root's group, so the group's bits are the ones that bind it.
-        row("no permission, as nobody", "chmod 555 dir", "70':\n\nPermission denied");
+        row("no permission, as nobody", "chmod 555 dir", denied);
         // Three pages: one for old.z80, 8 KiB to spare.
         const QString tmpfs = "mount -t tmpfs -o size=12k tmpfs dir && cp old.z80 dir";
         row("a full disk", tmpfs, full);
@@ -241,14 +271,18 @@ private slots:
         if (QProcess::execute(
                 "sh", { "-c", "printf 'old\\r\\n' >old.z80; mkdir dir; cp old.z80 dir; " + setUp }))
             QSKIP("needs root and a system that lets it mount");
-        // Owner, group, mode and links of each name (a link not followed), then its text.
-        const auto files = "find dir -mindepth 1 -printf '%U:%G %m %n %p\\n' -exec cat {} \\; 2>&1";
+        // Owner, group, mode and links of each name (a link not followed), its text, attributes.
+        const auto files = "find dir -mindepth 1 -printf '%U:%G %m %n %p\\n' -exec cat {} \\; "
+                           "-exec getfattr -hdm- {} \\; 2>&1";
         const QByteArray before = sh(files);
         typed += QString(100, u'x').append("\r\n").repeated(90);
         m_editor->setText(typed);
         {
-            const auto nobody = asNobody(QByteArray(QTest::currentDataTag()).endsWith("as nobody"));
+            const QByteArray tag = QTest::currentDataTag();
+            const auto nobody = asNobody(tag.endsWith("as nobody"));
+            g_dyingDisk = tag.contains("dying disk");
             save(name);
+            g_dyingDisk = false;
         }
         QCOMPARE(m_dialogs->messages.join(""), error.isEmpty() ? "" : "Run-time error '" + error);
         QCOMPARE(sh(files),
@@ -356,6 +390,8 @@ private slots:
         row("both: the working folder's, not executable, run by sh", "both", sh, "work\ndemo\n");
         row("not executable, for bash, its #! line ending in CR", "both",
             "#!/bin/bash\r\n[ \"$BASH\" ] || exit\n", "work\ndemo\n");
+        row("for bash, a byte-order mark before its #! line", "work",
+            "\xEF\xBB\xBF#!/bin/bash\n[ \"$BASH\" ] || exit\n", "work\ndemo\n");
         row("none, only a folder of that name", "folder", sh, notFound);
         row("its interpreter missing: sh must not read it", "work", "#!/nonexistent/sh\n",
             notFound);

@@ -21,6 +21,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <climits>
 #include <unistd.h>
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
@@ -36,12 +38,14 @@ QString findProgramOrShipped(const QString& name);
 // ---- Launching programs -----------------------------------------------------------------------
 
 // The interpreter a script names on its #! line and the one argument the line may add, as the
-// kernel reads them, but without the CR a Windows editor leaves before the line end; empty when
-// the script has no such line.
+// kernel reads them, but without the byte-order mark and the CR a Windows editor leaves around
+// that line; empty when the script has no such line.
 QStringList interpreterLine(const QString& path)
 {
     QFile file(path);
-    const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readLine(4096) : QByteArray();
+    QByteArray line = file.open(QIODevice::ReadOnly) ? file.readLine(4096) : QByteArray();
+    if (line.startsWith("\xEF\xBB\xBF"))
+        line.remove(0, 3);
     const QString named = QFile::decodeName(line.mid(2)).trimmed();
     if (!line.startsWith("#!") || named.isEmpty())
         return {};
@@ -216,7 +220,58 @@ QString hivePath()
         QStringLiteral("hklm.reg"));
 }
 
+// ---- Saving files -----------------------------------------------------------------------------
+
+// The links Linux follows before it gives up on a path.
+constexpr int kMaxLinks = 40;
+
+// Each extended attribute of the file at `from` given to the open file `to`: access lists are
+// attributes too (system.posix_acl_access). False when one cannot be read or given.
+bool copyAttributes(const QByteArray& from, int to)
+{
+    const ssize_t listed = ::listxattr(from.constData(), nullptr, 0);
+    QByteArray names(std::max<ssize_t>(listed, 0), '\0');
+    if (listed < 0 || ::listxattr(from.constData(), names.data(), names.size()) != listed)
+        return listed < 0 && errno == ENOTSUP;
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const ssize_t size = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        QByteArray value(std::max<ssize_t>(size, 0), '\0');
+        if (size < 0 || ::getxattr(from.constData(), name.constData(), value.data(), size) != size
+            || ::fsetxattr(to, name.constData(), value.constData(), size, 0) != 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+// The folder as the kernel resolves it, then the last part's link, one hop at a time: the text of
+// a link is read as it stands, never cleaned of "sub/.." before sub is followed.
+QString followLinks(const QString& path)
+{
+    QByteArray target = QFile::encodeName(path);
+    for (int hops = 0;; ++hops) {
+        const qsizetype slash = target.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(slash, 1));
+        char real[PATH_MAX];
+        if (!::realpath(folder.constData(), real)) {
+            if (errno == ELOOP)
+                raise(Error::PathFileAccessError);
+            return QFile::decodeName(target); // a missing folder, refused by name later
+        }
+        const QByteArray resolved = QByteArray(real).append('/').append(target.mid(slash + 1));
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(resolved.constData(), link, sizeof link);
+        if (length < 0)
+            return QFile::decodeName(resolved);
+        if (hops == kMaxLinks)
+            raise(Error::PathFileAccessError);
+        target = link[0] == '/' ? QByteArray(link, length)
+                                : QByteArray(real).append('/').append(link, length);
+    }
+}
 
 bool syncToDisk(QFileDevice& file)
 {
@@ -242,7 +297,8 @@ bool giveIdentity(const QString& path, QFileDevice& replacement)
     if ((target.st_uid != given.st_uid || target.st_gid != given.st_gid)
         && ::fchown(descriptor, target.st_uid, target.st_gid) != 0)
         return false;
-    return ::fchmod(descriptor, target.st_mode & 07777) == 0;
+    return ::fchmod(descriptor, target.st_mode & 07777) == 0
+        && copyAttributes(QFile::encodeName(path), descriptor);
 }
 
 bool reserveSpace(QFileDevice& file, qint64 size)

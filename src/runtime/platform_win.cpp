@@ -161,6 +161,18 @@ bool syncToDisk(QFileDevice& file)
     return handle == INVALID_HANDLE_VALUE || FlushFileBuffers(handle) != 0;
 }
 
+// Links are rare here: the last part is followed, one hop at a time, as far as Linux would.
+QString followLinks(const QString& path)
+{
+    QString target = path;
+    for (int hops = 0; QFileInfo(target).isSymLink(); ++hops) {
+        if (hops == 40)
+            raise(Error::PathFileAccessError);
+        target = QFileInfo(target).symLinkTarget();
+    }
+    return target;
+}
+
 // QSaveFile's replace keeps the file's name and what the folder gives every file; hard links and
 // handed-over files are rare enough on Windows that the replace is always taken.
 bool replaceKeepsIdentity(const QString&) { return true; }

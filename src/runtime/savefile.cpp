@@ -14,8 +14,10 @@ namespace {
 
 // The longest file name most file systems take, in bytes.
 constexpr qsizetype kMaxNameBytes = 255;
-// The links Linux follows before it gives up on a path.
-constexpr int kMaxLinks = 40;
+// What QSaveFile adds to the name for the file it writes first: ".XXXXXX".
+constexpr qsizetype kTemporarySuffixBytes = 7;
+// The undoing of a failed write skips a block the disk refuses, to put back the ones after it.
+constexpr qint64 kBlock = 4096;
 
 // What the name alone refuses. The folder is the one written: "sub/.." is no folder when there
 // is no sub, whatever the folder above holds.
@@ -31,18 +33,6 @@ std::optional<Error> nameFailure(const QString& path)
     return {};
 }
 
-// The file that symbolic links lead to, which may not exist yet.
-QString followLinks(const QString& path)
-{
-    QString target = path;
-    for (int hops = 0; QFileInfo(target).isSymLink(); ++hops) {
-        if (hops == kMaxLinks)
-            raise(Error::PathFileAccessError);
-        target = QFileInfo(target).symLinkTarget();
-    }
-    return target;
-}
-
 } // namespace
 
 Error openFailure(const QString& path, FileMode mode)
@@ -55,13 +45,15 @@ Error openFailure(const QString& path, FileMode mode)
             return Error::FileNotFound;
         return info.isReadable() ? Error::PathFileAccessError : Error::PermissionDenied;
     }
-    if (!QFileInfo(info.path()).isWritable() || (info.exists() && !info.isWritable()))
+    // A file written in place is read first, to be put back if the write fails.
+    if (!QFileInfo(info.path()).isWritable()
+        || (info.exists() && !(info.isWritable() && info.isReadable())))
         return Error::PermissionDenied;
     return Error::PathFileAccessError;
 }
 
 SaveFile::SaveFile(const QString& path)
-    : m_target(followLinks(path))
+    : m_target(platform::followLinks(path))
 {
     if (const std::optional<Error> refused = nameFailure(m_target))
         raise(*refused);
@@ -69,11 +61,14 @@ SaveFile::SaveFile(const QString& path)
         openInPlace();
 }
 
-// False where a new file would not be the old file again: other hard links, an owner or group
-// it cannot be given, or a folder that refuses new files but lets this one be written.
+// False where a new file would not be the old file again: other hard links, an owner, group or
+// attribute it cannot be given, or a folder that refuses new files but lets this one be written;
+// and where the name leaves no room for the temporary file's.
 bool SaveFile::openReplacement()
 {
-    if (!platform::replaceKeepsIdentity(m_target))
+    const qsizetype nameBytes = QFile::encodeName(QFileInfo(m_target).fileName()).size();
+    if (nameBytes > kMaxNameBytes - kTemporarySuffixBytes
+        || !platform::replaceKeepsIdentity(m_target))
         return false;
     // Unbuffered: QSaveFile ignores a failure while flushing its buffer at commit, and would
     // replace the target with what little reached the disk. Each write goes through at once.
@@ -90,10 +85,14 @@ bool SaveFile::openReplacement()
     return false;
 }
 
+// An existing file is opened as it is, without asking to create it: in a sticky folder anyone
+// may write to, Linux refuses that for a file of another owner (fs.protected_regular).
 void SaveFile::openInPlace()
 {
     m_inPlace.setFileName(m_target);
-    if (!m_inPlace.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    m_created = !QFileInfo::exists(m_target);
+    const auto mode = m_created ? QIODevice::NewOnly : QIODevice::ExistingOnly;
+    if (!m_inPlace.open(QIODevice::ReadWrite | QIODevice::Unbuffered | mode))
         raise(openFailure(m_target, FileMode::Output));
 }
 
@@ -133,15 +132,34 @@ void SaveFile::commitInPlace()
     const QByteArray old = m_inPlace.readAll();
     if (old.size() != m_inPlace.size())
         raise(Error::DeviceIOError);
+    // A reservation cut short may have grown the file.
     if (!platform::reserveSpace(m_inPlace, std::max(old.size(), m_pending.size()))) {
-        (void)m_inPlace.resize(old.size()); // a reservation cut short may have grown the file
+        putBack(old);
         raise(Error::DiskFull);
     }
     if (!putInPlace(m_pending)) {
         const Error error = writeFailure();
-        (void)putInPlace(old);
+        putBack(old);
         raise(error);
     }
+}
+
+// The old bytes and length back, as far as the disk lets: a write that goes part of the way is
+// taken up where it stopped, and a block it refuses is left for the ones after it. A file this
+// save created goes again.
+void SaveFile::putBack(const QByteArray& old)
+{
+    if (m_created) {
+        (void)m_inPlace.remove();
+        return;
+    }
+    for (qint64 at = 0; at < old.size();) {
+        const qint64 written
+            = m_inPlace.seek(at) ? m_inPlace.write(old.constData() + at, old.size() - at) : -1;
+        at += written > 0 ? written : kBlock;
+    }
+    (void)m_inPlace.resize(old.size());
+    (void)platform::syncToDisk(m_inPlace);
 }
 
 bool SaveFile::putInPlace(const QByteArray& bytes)

@@ -15,8 +15,9 @@ namespace runtime {
 Error openFailure(const QString& path, FileMode mode);
 
 // Written beside the target and renamed over it, with the target's owner, group and mode, where
-// that keeps the file's identity. Where it would not (other hard links, an owner the new file
-// cannot be given, a folder that refuses a new file) the bytes are collected and written in
+// that keeps the file's identity. Where it would not (other hard links, an owner or attribute
+// the new file cannot be given, a folder that refuses a new file, a name too long for a
+// temporary one beside it) the bytes are collected and written in
 // place at commit, with the old bytes put back if that fails. Either way a failure leaves the
 // target as it was.
 class SaveFile {
@@ -37,6 +38,7 @@ private:
     void openInPlace();
     void commitInPlace();
     bool putInPlace(const QByteArray& bytes);
+    void putBack(const QByteArray& old);
     Error writeFailure() const;
 
     QString m_target;
@@ -44,6 +46,7 @@ private:
     QFile m_inPlace;
     QByteArray m_pending;
     qint64 m_written = 0;
+    bool m_created = false; // in place, by this save
     bool m_spoiled = false;
 };
 
