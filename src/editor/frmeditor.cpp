@@ -14,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QTextDocument>
 
 #include <utility>
 
@@ -138,8 +140,35 @@ QString frmEditor::text() const
     return text;
 }
 
+namespace {
+
+// Qt wraps a line at a space where it can, and for each screen line of a run without one it looks
+// to the end of the run first: a run of a megabyte takes minutes to lay out, the window dead. A
+// text holding a run that long breaks its wide lines anywhere instead.
+QTextOption::WrapMode wrapModeFor(QStringView text)
+{
+    constexpr qsizetype kLongestRunWrappedAtSpaces = 64 * 1024;
+    qsizetype run = 0;
+    for (const QChar ch : text) {
+        run = ch.isSpace() ? 0 : run + 1;
+        if (run > kLongestRunWrappedAtSpaces)
+            return QTextOption::WrapAnywhere;
+    }
+    return QTextOption::WrapAtWordBoundaryOrAnywhere;
+}
+
+} // namespace
+
 void frmEditor::setText(const QString& text)
 {
+    {
+        // Emptied first, unseen. Qt gives every line of the new text the format at the old
+        // cursor, which more than doubles what placing it costs, unless there is no old text;
+        // and no old text is laid out again in a new wrap mode.
+        const QSignalBlocker quiet(x);
+        x->document()->clear();
+        x->setWordWrapMode(wrapModeFor(text));
+    }
     // The document itself takes CR LF, LF and CR each as one line break; rewriting them first
     // would cost more than placing a large source.
     x->setPlainText(text);

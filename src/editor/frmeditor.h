@@ -9,6 +9,10 @@ class QPlainTextEdit;
 
 namespace editor {
 
+// The bytes the text box takes at its peak while it places `text`; Open refuses a text that costs
+// more than the memory left.
+qint64 placingCost(QStringView text);
+
 class frmEditor : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmEditor)

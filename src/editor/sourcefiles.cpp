@@ -19,7 +19,8 @@ QString sourcePath(const QString& name) { return name + QStringLiteral(".z80"); 
 
 // Every line of file number 1, each followed by CR LF, read until the end or a failure.
 // A failure ends the reading silently: the lines read so far are kept, and the file is closed
-// so that the next Open can use its number again.
+// so that the next Open can use its number again. Memory running out is no such failure: the
+// text would be a part of the file, which a Save would then cut it to.
 QString readSource(const QString& path)
 {
     QString text;
@@ -32,27 +33,43 @@ QString readSource(const QString& path)
             }
             runtime::closeAllFiles();
         },
-        [](const runtime::RuntimeError&) {
+        [](const runtime::RuntimeError& error) {
             runtime::skipOnError([] { runtime::closeFile(kOpenFile); });
+            if (error.number() == int(runtime::Error::OutOfMemory))
+                throw error;
         });
     return text;
 }
 
-// The memory the text box takes to hold `text`, at its peak while the text is placed (measured
-// with Qt 6.4): some 450 bytes a line, 4 a character, and 45 more a character of the longest
-// line, which is laid out whole as soon as any of it shows.
+} // namespace
+
+// The memory the text box takes at its peak while it places `text` (measured with Qt 6.4; the
+// table is in the README). Each line is a block of the document, some 200 bytes with the spare
+// room its maps grow by, and one that holds text a fragment too, 70 more; the document copies
+// the characters, 2 bytes each. The costliest line is laid out whole as soon as any of it shows:
+// 46 bytes a character and 96 a run the layout shapes at once, which every tab starts and ends.
 qint64 placingCost(QStringView text)
 {
     qint64 lines = 0;
-    qsizetype longest = 0;
-    for (qsizetype start = 0, end = 0; (end = text.indexOf(u'\n', start)) >= 0; start = end + 1) {
-        ++lines;
-        longest = std::max(longest, end - start);
+    qint64 filled = 0;
+    qint64 costliest = 0;
+    qint64 line = 0;
+    bool afterTab = true; // the first character of a line starts a run
+    for (const QChar ch : text) {
+        if (ch == u'\n') {
+            ++lines;
+            filled += line > 0;
+            costliest = std::max(costliest, line);
+            line = 0;
+            afterTab = true;
+        } else if (ch != u'\r') {
+            const bool tab = ch == u'\t';
+            line += 46 + (tab || afterTab ? 96 : 0);
+            afterTab = tab;
+        }
     }
-    return lines * 450 + text.size() * 4 + qint64(longest) * 45;
+    return (lines + 1) * 200 + filled * 70 + text.size() * 2 + std::max(costliest, line);
 }
-
-} // namespace
 
 void frmEditor::newClicked() { setText(QString()); }
 
