@@ -142,11 +142,9 @@ private slots:
             runtime::writeLine(2, u"later");
         }) << 57;
         // Twice: the second End must close what was opened after the first.
+        const Statement endThenClose = [] { runtime::runProgramEndHooks(), runtime::closeFile(8); };
         for (const char* row : { "closed by End", "closed by the next End" })
-            QTest::newRow(row) << Statement([] {
-                runtime::runProgramEndHooks();
-                runtime::closeFile(8);
-            }) << 52;
+            QTest::newRow(row) << endThenClose << 52;
         QTest::newRow("a missing file") << input("missing.z80") << 53;
         QTest::newRow("a missing folder") << input("nowhere/a.z80") << 76;
         QTest::newRow("a folder") << input("folder.z80") << 75;
@@ -241,7 +239,7 @@ private slots:
         // In place, the old bytes are read first, to be put back should a write fail.
         row("a write-only file with a second link, as nobody", "chmod 777 dir && chown nobody "
             "dir/old.z80 && chmod 200 dir/old.z80 && ln dir/old.z80 dir/b.z80", denied);
-        row("a dying disk, written in place", "ln dir/old.z80 dir/b.z80", "57':\n\nDevice I/O error");
+        row("a dying disk, in place", "ln dir/old.z80 dir/b.z80", "57':\n\nDevice I/O error");
         row("a folder", "rm dir/old.z80 && mkdir dir/old.z80", access);
         row("a missing folder", "rm -r dir", missing);
         row("a missing folder, then ..", "", missing, "", "dir/sub/../old");
@@ -341,8 +339,7 @@ private slots:
         QTest::addColumn<bool>("loads");
         QTest::newRow("4,000,000 empty lines") << "yes '' | head -n 4000000" << 128 << false;
         QTest::newRow("1,000,000 lines of a letter") << "yes x | head -n 1000000" << 300 << true;
-        QTest::newRow("a line of 1 MiB of tabs") << "head -c 1M /dev/zero | tr '\\0' '\\t'" << 100
-                                                 << false;
+        QTest::newRow("1 MiB of tabs") << "head -c 1M /dev/zero | tr '\\0' '\\t'" << 100 << false;
         QTest::newRow("10 lines, then one of 64 MiB")
             << "yes x | head -n 10; head -c 64M /dev/zero | tr '\\0' x" << 100 << false;
     }

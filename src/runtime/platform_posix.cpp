@@ -254,7 +254,8 @@ QString followLinks(const QString& path)
     QByteArray target = QFile::encodeName(path);
     for (int hops = 0;; ++hops) {
         const qsizetype slash = target.lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(slash, 1));
+        const QByteArray folder
+            = slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(slash, 1));
         char real[PATH_MAX];
         if (!::realpath(folder.constData(), real)) {
             if (errno == ELOOP)
