@@ -44,10 +44,11 @@ QString readSource(const QString& path)
 } // namespace
 
 // The memory the text box takes at its peak while it places `text` (measured with Qt 6.4; the
-// table is in the README). Each line is a block of the document, some 200 bytes with the spare
+// table is in the README). Each line is a block of the document, some 210 bytes with the spare
 // room its maps grow by, and one that holds text a fragment too, 70 more; the document copies
 // the characters, 2 bytes each. The costliest line is laid out whole as soon as any of it shows:
-// 46 bytes a character and 96 a run the layout shapes at once, which every tab starts and ends.
+// 46 bytes a character and 110 a run the layout shapes at once, which every tab starts and ends
+// (some 100, and room for a narrower window, whose more screen lines cost more).
 qint64 placingCost(QStringView text)
 {
     qint64 lines = 0;
@@ -64,11 +65,11 @@ qint64 placingCost(QStringView text)
             afterTab = true;
         } else if (ch != u'\r') {
             const bool tab = ch == u'\t';
-            line += 46 + (tab || afterTab ? 96 : 0);
+            line += 46 + (tab || afterTab ? 110 : 0);
             afterTab = tab;
         }
     }
-    return (lines + 1) * 200 + filled * 70 + text.size() * 2 + std::max(costliest, line);
+    return (lines + 1) * 210 + filled * 70 + text.size() * 2 + std::max(costliest, line);
 }
 
 void frmEditor::newClicked() { setText(QString()); }
