@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -22,7 +23,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <climits>
 #include <unistd.h>
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
