@@ -220,9 +220,8 @@ private slots:
             QTest::newRow(tag) << setUp << error << typed << name;
         };
         const QString access = "75':\n\nPath/File access error", missing = "76':\n\nPath not found",
-                      denied = "70':\n\nPermission denied";
-        const QString full = "61':\n\nDisk full", io = "57':\n\nDevice I/O error",
-                      notIn = " is not in code page Windows-1252";
+                      denied = "70':\n\nPermission denied", full = "61':\n\nDisk full",
+                      io = "57':\n\nDevice I/O error", notIn = " is not in code page Windows-1252";
         row("a second hard link", "ln dir/old.z80 dir/b.z80");
         row("another user's file, saved by root", "chown nobody:nogroup dir/old.z80");
         row("a read-only file", "chmod 444 dir/old.z80");
@@ -237,7 +236,6 @@ private slots:
             "dir/" + QString(251, u'n'));
         row("attributes and an access list", "setfattr -n user.a -v b dir/old.z80 && setfacl -m "
             "u:nobody:r dir/old.z80");
-        // Linux refuses to create (O_CREAT) another's file there, though it may be written.
         row("another's file in a sticky folder anyone may write to, as nobody",
             "chmod 1777 dir && chown nobody dir && chmod 666 dir/old.z80");
         row("write-only with a second link, as nobody", "chmod 777 dir && chown nobody dir/old.z80 "
@@ -332,8 +330,7 @@ private slots:
         QCOMPARE(errorOf([] { runtime::closeFile(1); }), 52); // left open, no Open would work
     }
 
-    // The limit leaves `spare` MiB. Refused before the text box takes the text, or while reading:
-    // no part of the file is shown, which a Save would then cut the file to.
+    // The limit leaves `spare` MiB. Refused, no part of the file shows, which Save would cut it to.
     void openLoadsOrRefusesWhatMemoryCannotHold_data()
     {
         QTest::addColumn<QString>("make"); // lines.z80
@@ -341,7 +338,7 @@ private slots:
         QTest::addColumn<bool>("loads");
         QTest::newRow("4,000,000 empty lines") << "yes '' | head -n 4000000" << 128 << false;
         QTest::newRow("1,000,000 lines of a letter") << "yes x | head -n 1000000" << 300 << true;
-        QTest::newRow("1 MiB of tab, space") << "yes '\t ' | tr -d '\\n' | head -c 1M" << 100 << false;
+        QTest::newRow("tab space tab") << "yes '\t ' | tr -d '\\n' | head -c 1M" << 100 << false;
         QTest::newRow("a line of 64 MiB") << "head -c 64M /dev/zero | tr '\\0' x" << 100 << false;
     }
 
@@ -350,6 +347,9 @@ private slots:
         QFETCH(QString, make);
         QFETCH(int, spare);
         QFETCH(bool, loads);
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("AddressSanitizer's allocator takes more and aborts where memory runs out");
+#endif
         QCOMPARE(QProcess::execute("sh", { "-c", "(" + make + ") >lines.z80" }), 0);
         m_editor->setText("kept");
         rlimit unlimited {};

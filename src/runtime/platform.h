@@ -24,7 +24,8 @@ QString followLinks(const QString& path);
 // would keep the old bytes.
 bool replaceKeepsIdentity(const QString& path);
 // Gives `replacement` the owner, group and mode of the file at `path`, read-only included, and
-// its extended attributes (access lists among them); false when it cannot be given them all. Nothing to give when there is no such file.
+// its extended attributes (access lists among them); false when it cannot be given them all.
+// Nothing to give when there is no such file.
 bool giveIdentity(const QString& path, QFileDevice& replacement);
 // Reserves room on the disk for the first `size` bytes of `file`; false when there is none.
 bool reserveSpace(QFileDevice& file, qint64 size);
