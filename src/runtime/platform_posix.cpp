@@ -262,15 +262,15 @@ QString followLinks(const QString& path)
                 raise(Error::PathFileAccessError);
             return QFile::decodeName(target); // a missing folder, refused by name later
         }
-        const QByteArray resolved = QByteArray(real).append('/').append(target.mid(slash + 1));
+        const QByteArray in = QByteArray(real).append(real[1] ? "/" : ""); // "/" ends in one
+        const QByteArray resolved = in + target.mid(slash + 1);
         char link[PATH_MAX];
         const ssize_t length = ::readlink(resolved.constData(), link, sizeof link);
         if (length < 0)
             return QFile::decodeName(resolved);
         if (hops == kMaxLinks)
             raise(Error::PathFileAccessError);
-        target = link[0] == '/' ? QByteArray(link, length)
-                                : QByteArray(real).append('/').append(link, length);
+        target = (link[0] == '/' ? QByteArray() : in) + QByteArray(link, length);
     }
 }
 
