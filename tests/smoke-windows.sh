@@ -127,10 +127,10 @@ rm asm.bat "$appdir/asm.bat" && compile demo && refused "no error 53 without asm
 
 # File Exit ends the process.
 xdotool windowactivate --sync "$editor" && press alt+f x
-timeout 20 sh -c "while kill -0 $program 2>/dev/null; do sleep 0.5; done" || fail "running after Exit"
+timeout 20 sh -c "while kill -0 $program 2>/dev/null; do sleep 0.5; done" || fail "still running"
 
-# Installed again: the program whole, the source kept. Removed: nothing left but the source.
-setup && [ -f "$appdir/asm.bat" ] || fail "asm.bat not installed again"
+# Set up again (notepad ended first): the program whole, the source kept; removed: only it stays.
+wineserver -k; setup && [ -f "$appdir/asm.bat" ] || fail "asm.bat not installed again"
 printf 'old\r\n' | cmp - demo.z80 || fail "the setup replaced demo.z80"
 wine "$app\\uninstall.exe" /S && wineserver -w
 [ ! -e "$appdir" ] && [ ! -e "$link" ] || fail "left: $(ls "$appdir" "$link" 2>&1)"

@@ -43,7 +43,7 @@ call :report "%name%.z80 not assembled: %what%"
 exit /b 1
 
 :nopasmo
-call :report "asm.bat: pasmo.exe is neither on PATH nor beside asm.bat"
+call :report "asm.bat: no pasmo.exe on PATH, beside asm.bat or where Brindlehof is installed"
 exit /b 9009
 
 :usage
