@@ -42,9 +42,10 @@ field() { printf "%s\n" "$shortcut" | sed -n "s/^[[:space:]]*$1[[:space:]]*: //p
 [ "$(field 'Local path')|$(field 'Working directory')|$(field 'Icon location')" \
     = "$app\\brindlehof.exe|$docs|$app\\brindlehof.exe" ] || fail "shortcut: $shortcut"
 
-# The id of the window whose whole title is $1, once it shows.
+# The id of the window whose whole title is $1, once it shows; a search fails on a window it loses.
 window() {
-    ids=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$") && echo "$ids" | head -n 1
+    ids=$(timeout 60 sh -c "until xdotool search --onlyvisible --name '^$1\$'; do sleep 1; done" \
+        2>/dev/null) && echo "$ids" | head -n 1
 }
 # Keys, each given time to take effect.
 press() { xdotool key --delay 300 "$@"; sleep 0.7; }
@@ -72,17 +73,16 @@ eval "$(xdotool getwindowgeometry --shell "$editor")"
 hidden() { wine attrib demo.z80 | grep -q '^....H'; }
 wine attrib +h demo.z80 && hidden && keep=hidden || keep=""
 press alt+f o && answer Open demo && sleep 1
-xdotool type --delay 50 '; é' && press Return
+# The key for é is mapped only while it is typed: slowly, or Wine reads it unmapped.
+xdotool type --delay 300 '; é' && press Return
 { printf '; \351\r\n' && cat "$appdir/demo.z80"; } > "$work/saved"
 press alt+f s && answer "Save As" demo && settled demo.z80 "$work/saved"
 cmp demo.z80 "$work/saved" || fail "demo.z80 holds $(od -An -c demo.z80 | head)"
 [ -z "$keep" ] || hidden || fail "demo.z80 is no longer hidden"
 
 # Compile "demo": the asm.bat and pasmo.exe beside the program make what Linux's pasmo does.
-compile() {
-    xdotool windowactivate --sync "$editor" && press alt+c
-    answer "Name of Source to Compile" "$1"
-}
+compile() { xdotool windowactivate --sync "$editor" && press alt+c
+    answer "Name of Source to Compile" "$1"; }
 (cd "$work" && pasmo saved saved.bin)
 compile demo && settled demo.log
 cmp demo.bin "$work/saved.bin" || fail "demo.bin: $(cat demo.log)"
@@ -105,8 +105,7 @@ press alt+a && about=$(window "About Brindlehof") || fail "no About box"
 xprop -id "$about" _NET_WM_STATE | grep -q SKIP_TASKBAR || fail "About is in the task bar"
 [ "$(xprop -id "$about" _MOTIF_WM_HINTS | cut -d, -f3)" != " 0x0" ] || fail "About has no frame"
 [ -z "$shot" ] || { sleep 1; import -window root "$shot"; }
-press alt+s && window Brindlehof >/dev/null || fail "no unavailable message"
-press Return
+press alt+s && window Brindlehof >/dev/null && press Return || fail "no unavailable message"
 mkdir "$WINEPREFIX/drive_c/my dir"
 cp "$WINEPREFIX/drive_c/windows/notepad.exe" "$WINEPREFIX/drive_c/my dir/"
 cp "$appdir/brindlehof.exe" "$WINEPREFIX/drive_c/my.exe"
