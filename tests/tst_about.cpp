@@ -51,7 +51,7 @@ private slots:
             twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
         QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
 
-        // Off the task bar, outliving the editor (tst_exit): a tool window, or owned by a hidden one.
+        // Off the task bar, outliving the editor (tst_exit): a tool window or a hidden window's.
         const QWindow* owner = dialog->windowHandle()->transientParent();
         QCOMPARE(dialog->windowType(), owner && !owner->isVisible() ? Qt::Dialog : Qt::Tool);
         dialog->showMinimized();

@@ -161,7 +161,8 @@ bool writeWhole(const wchar_t* path, const QByteArray& bytes)
     for (qsizetype done = 0; written && done < bytes.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 30));
         DWORD wrote = 0;
-        written = WriteFile(file, bytes.constData() + done, chunk, &wrote, nullptr) && wrote == chunk;
+        written
+            = WriteFile(file, bytes.constData() + done, chunk, &wrote, nullptr) && wrote == chunk;
         done += chunk;
     }
     written = written && FlushFileBuffers(file);
