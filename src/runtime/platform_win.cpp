@@ -146,9 +146,10 @@ std::wstring nativePath(const QString& path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdWString();
 }
 
-// What a replaced file keeps of the old one's attributes; read-only never comes this far.
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
-    | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// What a replaced file keeps of the old one's attributes. Archive marks the change, so it stays
+// the new file's; read-only never comes this far.
+constexpr DWORD kKeptAttributes
+    = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Writes `bytes` into the existing file `path` and onto the disk.
 bool writeWhole(const wchar_t* path, const QByteArray& bytes)
@@ -261,9 +262,11 @@ Replacement replaceWhole(QFile& file, const QByteArray& bytes)
             nullptr, nullptr)) {
         DeleteFileW(backup.c_str());
         // Not every ReplaceFileW merges the attributes (Wine's does not).
-        if ((GetFileAttributesW(target.c_str()) & kKeptAttributes)
-            != (old.dwFileAttributes & kKeptAttributes))
-            SetFileAttributesW(target.c_str(), old.dwFileAttributes & kKeptAttributes);
+        const DWORD now = GetFileAttributesW(target.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES
+            && (now & kKeptAttributes) != (old.dwFileAttributes & kKeptAttributes))
+            SetFileAttributesW(target.c_str(),
+                (now & ~kKeptAttributes) | (old.dwFileAttributes & kKeptAttributes));
         return Replacement::Done;
     }
     if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
