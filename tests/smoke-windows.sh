@@ -20,7 +20,7 @@ openbox >/dev/null 2>&1 &
 # Per user and silent: the program's files, those of the zip, under %LOCALAPPDATA%\Programs.
 win() { wine cmd /c echo "$1" | tr -d '\r'; }
 app=$(win %LOCALAPPDATA%)\\Programs\\Brindlehof docs=$(win %USERPROFILE%)\\Documents\\Brindlehof
-setup() { wine "$dist"/brindlehof-*-setup.exe /S && wineserver -w; }
+setup() { wine "$dist"/brindlehof-*-setup.exe /S "$@" && wineserver -w; }
 setup
 appdir=$(winepath -u "$app")
 [ "$(cd "$appdir" && find . -type f | sort)" = "$( (echo ./uninstall.exe
@@ -128,11 +128,12 @@ rm asm.bat "$appdir/asm.bat" && compile demo && refused "no error 53 without asm
 xdotool windowactivate --sync "$editor" && press alt+f x
 timeout 20 sh -c "while kill -0 $program 2>/dev/null; do sleep 0.5; done" || fail "still running"
 
-# Set up again (notepad ended first): the program whole, the source kept; removed: only it stays.
+# Set up again (notepad ended): program whole, source kept; removed: only it stays; /D= obeyed.
 wineserver -k; setup && [ -f "$appdir/asm.bat" ] || fail "asm.bat not installed again"
 printf 'old\r\n' | cmp - demo.z80 || fail "the setup replaced demo.z80"
 wine "$app\\uninstall.exe" /S && wineserver -w
 [ ! -e "$appdir" ] && [ ! -e "$link" ] || fail "left: $(ls "$appdir" "$link" 2>&1)"
 ! wine reg query "$key" >/dev/null 2>&1 || fail "the uninstall entry is left"
 printf 'old\r\n' | cmp - demo.z80 || fail "demo.z80 was removed"
+setup '/D=C:\elsewhere' && [ -f "$WINEPREFIX/drive_c/elsewhere/brindlehof.exe" ] || fail "no /D="
 echo "smoke-windows: passed"
