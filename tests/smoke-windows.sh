@@ -11,7 +11,7 @@ mkdir "$work/home"
 export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all DISPLAY=:57 \
     WINEDLLOVERRIDES=winemenubuilder.exe=d
 fail() { echo "smoke-windows: FAIL: $*" >&2; exit 1; }
-trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+trap 'set +e; wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 wineboot --init >/dev/null 2>&1
