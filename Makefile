@@ -1,6 +1,6 @@
 # `make` builds the program, `make run` starts it, `make test` runs the test suite headless,
 # `make package` writes the Debian package and `make package-test` checks it (as root),
-# `make windows` builds the Windows zip and `make windows-test` tests it under Wine,
+# `make windows` builds the Windows zip and setup and `make windows-test` tests them under Wine,
 # `make sanitize` runs the suite under AddressSanitizer and UBSan, `make fuzz` the fuzz targets.
 BUILD ?= build
 WORK := $(BUILD)/work
@@ -69,8 +69,8 @@ package-test: package
 	sh scripts/test-package.sh $(BUILD)
 
 # Windows: the program cross-built with mingw-w64 against Qt for Windows, which is built once into
-# a cache outside the checkout (a quarter of an hour the first time), packed as a zip in dist/,
-# and tested under Wine.
+# a cache outside the checkout (a quarter of an hour the first time) as pasmo.exe is, packed as a
+# zip and a setup in dist/, and tested under Wine.
 WIN_BUILD ?= build-windows
 
 windows:

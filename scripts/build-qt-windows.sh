@@ -12,28 +12,10 @@ if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0
 fi
-mkdir -p "$cache"
 say() { echo "build-qt-windows: $*" >&2; }
 
-# The source, through a private apt list and state folder, so that nothing under /etc changes.
 src=$cache/qtbase-$version
-if [ ! -f "$src/.unpacked" ]; then
-    apt=$cache/apt
-    rm -rf "$apt" && mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/download"
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-        > "$apt/sources.list.d/debian-src.sources"
-    opts="-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=$apt/sources.list.d
-          -o Dir::State::Lists=$apt/lists -o Dir::Cache=$apt/cache -o APT::Sandbox::User=root"
-    mkdir -p "$apt/cache/archives/partial"
-    say "fetching the source of qt6-base $version"
-    # shellcheck disable=SC2086
-    apt-get $opts -q update >&2
-    # shellcheck disable=SC2086
-    (cd "$apt/download" && apt-get $opts -q source --download-only "qt6-base=$version" >&2)
-    rm -rf "$src"
-    dpkg-source --no-check -x "$apt/download"/qt6-base_*.dsc "$src" >&2
-    touch "$src/.unpacked"
-fi
+sh "$repo/scripts/debian-source.sh" qt6-base "$version" "$src"
 
 # Qt compiles its DirectWrite font engine and font database only with Direct2D, which this build
 # leaves out, but the Windows print engine and platform plugin ask for them whenever DirectWrite

@@ -3,9 +3,9 @@
 
 #include "services.h"
 
-#include <QFileDevice>
+#include <QFile>
 
-class QWindow;
+class QWidget;
 
 namespace runtime::platform {
 
@@ -21,7 +21,7 @@ QString followLinks(const QString& path);
 
 // What makes a file that file beyond its bytes, kept by Save.
 // False when a new file renamed over the one at `path` would part from it: another hard link
-// would keep the old bytes.
+// would keep the old bytes. Raises error 70 for a file the system marks read-only.
 bool replaceKeepsIdentity(const QString& path);
 // Gives `replacement` the owner, group and mode of the file at `path`, read-only included, and
 // its extended attributes (access lists among them); false when it cannot be given them all.
@@ -29,11 +29,18 @@ bool replaceKeepsIdentity(const QString& path);
 bool giveIdentity(const QString& path, QFileDevice& replacement);
 // Reserves room on the disk for the first `size` bytes of `file`; false when there is none.
 bool reserveSpace(QFileDevice& file, qint64 size);
+// Puts `bytes` in place of the open `file` the system's own way, where it has one that keeps
+// what makes the file that file. Failed leaves the file as it was; InPlace, open again, says that
+// it is to be written in place instead.
+enum class Replacement { Done, InPlace, Failed };
+Replacement replaceWhole(QFile& file, const QByteArray& bytes);
 
 Registry& nativeRegistry();
 
-// Asks the window manager to leave `window`, a tool window, out of the task bar, where the tool
-// window alone does not.
-void skipTaskBar(QWindow* window);
+// Keeps `window`, a dialog, out of the task bar while it still keeps the program running.
+void skipTaskBar(QWidget* window);
+
+// Makes the fonts shipped with the program, if any, usable by this process alone.
+void loadShippedFonts();
 
 } // namespace runtime::platform

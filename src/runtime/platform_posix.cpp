@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QWindow>
+#include <QWidget>
 
 #include <algorithm>
 #include <cerrno>
@@ -323,10 +323,12 @@ Registry& nativeRegistry()
     return *hive;
 }
 
-// Task bars such as tint2 list tool windows too. The state goes on before the window is mapped,
-// where the window manager reads it; Qt keeps it when it adds states of its own.
-void skipTaskBar(QWindow* window)
+// A tool window; task bars such as tint2 list those too. The state goes on before the window is
+// mapped, where the window manager reads it; Qt keeps it when it adds states of its own.
+void skipTaskBar(QWidget* window)
 {
+    window->setWindowFlags((window->windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
+    window->winId();
 #if QT_CONFIG(xcb)
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
@@ -343,10 +345,14 @@ void skipTaskBar(QWindow* window)
     xcb_change_property(connection, XCB_PROP_MODE_APPEND, window->winId(), state, XCB_ATOM_ATOM,
         32, 1, &skip);
     xcb_flush(connection);
-#else
-    Q_UNUSED(window);
 #endif
 }
+
+// Replacing keeps the file here (see replaceKeepsIdentity); the in-place path is the other way.
+Replacement replaceWhole(QFile&, const QByteArray&) { return Replacement::InPlace; }
+
+// DejaVu Sans Mono is the system's, a dependency of the package.
+void loadShippedFonts() { }
 
 } // namespace runtime::platform
 

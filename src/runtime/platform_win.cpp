@@ -4,9 +4,15 @@
 #include "runtime.h"
 #include "win32.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoopLocker>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QPointer>
 #include <QStringView>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -76,6 +82,16 @@ void createProcess(const QString& application, const QString& commandLine, Windo
     CloseHandle(process.hProcess);
 }
 
+// The program's own asm.bat, beside it, serves when the working folder and PATH have none.
+QString findProgramOrShipped(const QString& name)
+{
+    const QString found = findProgram(name);
+    if (!found.isEmpty() || name.contains(u'/') || name.contains(u'\\'))
+        return found;
+    const QFileInfo shipped(QDir(QCoreApplication::applicationDirPath()), name);
+    return shipped.isFile() ? shipped.absoluteFilePath() : QString();
+}
+
 class WindowsLauncher final : public Launcher {
 public:
     void launchCommandLine(const QString& commandLine, WindowStyle style) override
@@ -86,13 +102,19 @@ public:
         // Through the interpreter a missing script still starts successfully, so the caller
         // would never learn of it: look it up first.
         const QStringList words = splitCommandLine(commandLine);
-        const QString program = words.isEmpty() ? QString() : findProgram(words.first());
+        const QString program = words.isEmpty() ? QString() : findProgramOrShipped(words.first());
         if (program.isEmpty())
             raise(Error::FileNotFound);
         if (isBatchFile(program)) {
-            // /d: no AutoRun commands from the registry; /v:off: no !variable! expansion.
-            createProcess(
-                commandInterpreter(), QLatin1String("cmd.exe /d /v:off /c ") + commandLine, style);
+            // The script found, quoted, then the rest of the line as it was given. /d: no AutoRun
+            // commands from the registry; /v:off: no !variable! expansion; /s: the interpreter
+            // strips the outer quotes and only those, whatever the path holds.
+            const QString rest
+                = commandLine.sliced(commandLine.indexOf(words.first()) + words.first().size());
+            createProcess(commandInterpreter(),
+                QLatin1String("cmd.exe /d /s /v:off /c \"\"") + QDir::toNativeSeparators(program)
+                    + QLatin1Char('"') + rest + QLatin1Char('"'),
+                style);
         } else {
             createProcess(program, commandLine, style);
         }
@@ -116,6 +138,37 @@ public:
 // What a search for normal files leaves out.
 constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN
     | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+
+// ---- Saving files -----------------------------------------------------------------------------
+
+std::wstring nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdWString();
+}
+
+// What a replaced file keeps of the old one's attributes. Archive marks the change, so it stays
+// the new file's; read-only never comes this far.
+constexpr DWORD kKeptAttributes
+    = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Writes `bytes` into the existing file `path` and onto the disk.
+bool writeWhole(const wchar_t* path, const QByteArray& bytes)
+{
+    const HANDLE file = CreateFileW(
+        path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool written = true;
+    for (qsizetype done = 0; written && done < bytes.size();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 30));
+        DWORD wrote = 0;
+        written
+            = WriteFile(file, bytes.constData() + done, chunk, &wrote, nullptr) && wrote == chunk;
+        done += chunk;
+    }
+    written = written && FlushFileBuffers(file);
+    return CloseHandle(file) && written;
+}
 
 // ---- Registry ---------------------------------------------------------------------------------
 
@@ -173,9 +226,20 @@ QString followLinks(const QString& path)
     return target;
 }
 
-// QSaveFile's replace keeps the file's name and what the folder gives every file; hard links and
-// handed-over files are rare enough on Windows that the replace is always taken.
-bool replaceKeepsIdentity(const QString&) { return true; }
+// QSaveFile's rename would give an existing file the new file's ACL, attributes and creation
+// time, and drop its streams: an existing file goes the in-place way, whose commit hands it to
+// ReplaceFileW (replaceWhole).
+bool replaceKeepsIdentity(const QString& path)
+{
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    // Windows refuses to open a read-only file for writing; a file system under it may not (Wine's,
+    // run as root), so the file is refused here.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        raise(Error::PermissionDenied);
+    return false;
+}
 
 bool giveIdentity(const QString&, QFileDevice&) { return true; }
 
@@ -183,6 +247,46 @@ bool giveIdentity(const QString&, QFileDevice&) { return true; }
 bool reserveSpace(QFileDevice& file, qint64 size)
 {
     return size <= file.size() || file.resize(size);
+}
+
+Replacement replaceWhole(QFile& file, const QByteArray& bytes)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    BY_HANDLE_FILE_INFORMATION old {};
+    // A new file in place of one with other hard links would part from them: in place, then.
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &old)
+        || old.nNumberOfLinks > 1)
+        return Replacement::InPlace;
+    const std::wstring target = nativePath(file.fileName());
+    wchar_t staged[MAX_PATH];
+    // A folder that takes no new file may still let this one be written in place.
+    if (!GetTempFileNameW(nativePath(QFileInfo(file).absolutePath()).c_str(), L"bhf", 0, staged))
+        return Replacement::InPlace;
+    if (!writeWhole(staged, bytes)) {
+        DeleteFileW(staged);
+        return Replacement::Failed;
+    }
+    // With a backup name, every failure leaves the old file whole, under one name or the other.
+    // ReplaceFileW needs the file to itself.
+    const std::wstring backup = staged + std::wstring(L"~");
+    file.close();
+    if (ReplaceFileW(target.c_str(), staged, backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+            nullptr, nullptr)) {
+        DeleteFileW(backup.c_str());
+        // Not every ReplaceFileW merges the attributes (Wine's does not).
+        const DWORD now = GetFileAttributesW(target.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES
+            && (now & kKeptAttributes) != (old.dwFileAttributes & kKeptAttributes))
+            SetFileAttributesW(target.c_str(),
+                (now & ~kKeptAttributes) | (old.dwFileAttributes & kKeptAttributes));
+        return Replacement::Done;
+    }
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        MoveFileW(backup.c_str(), target.c_str());
+    DeleteFileW(staged);
+    // Held open elsewhere without leave to delete, it may still be written in place.
+    return file.open(QIODevice::ReadWrite | QIODevice::Unbuffered) ? Replacement::InPlace
+                                                                   : Replacement::Failed;
 }
 
 Launcher& nativeLauncher()
@@ -197,8 +301,34 @@ Registry& nativeRegistry()
     return registry;
 }
 
-// A tool window is never in the task bar here.
-void skipTaskBar(QWindow*) { }
+// Windows leaves a window that another owns out of the task bar, where a tool window would get
+// the small caption of a palette. The owner is never shown, and the editor's frame closing leaves
+// it be. Qt counts an owned window as a secondary one, which does not keep the program running: a
+// quit lock held as long as the dialog lives does.
+void skipTaskBar(QWidget* window)
+{
+    static QPointer<QWindow> owner;
+    if (!owner) {
+        owner = new QWindow;
+        owner->create();
+    }
+    window->winId();
+    window->windowHandle()->setTransientParent(owner);
+    struct QuitLock final : QObject {
+        using QObject::QObject;
+        QEventLoopLocker locker;
+    };
+    new QuitLock(window);
+}
+
+// DejaVu Sans Mono, regular and bold, ships in fonts\ beside the program: loaded for this process
+// alone, nothing goes into the system's fonts.
+void loadShippedFonts()
+{
+    const QDir folder(QCoreApplication::applicationDirPath() + QLatin1String("/fonts"));
+    for (const QString& name : folder.entryList({ QStringLiteral("*.ttf") }, QDir::Files))
+        QFontDatabase::addApplicationFont(folder.filePath(name));
+}
 
 } // namespace runtime::platform
 

@@ -1,5 +1,6 @@
 // The printer document: text appended line by line to the default print queue, released to the
 // spooler when the program ends.
+#include "platform.h"
 #include "runtime.h"
 #include "services.h"
 
@@ -124,10 +125,12 @@ void endDocument()
 
 } // namespace
 
-// DejaVu Sans Mono lines up assembly columns; a fixed-pitch font stands in for it where it is
-// not installed.
+// DejaVu Sans Mono lines up assembly columns; where the program ships it, it is loaded on first
+// use. A fixed-pitch font stands in for it where it is neither installed nor shipped.
 QFont fixedPitchFont(int pointSize)
 {
+    static const bool loaded = (platform::loadShippedFonts(), true);
+    Q_UNUSED(loaded);
     QFont font(QStringLiteral("DejaVu Sans Mono"), pointSize);
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);

@@ -158,8 +158,8 @@ public:
     Q_DISABLE_COPY_MOVE(WaitCursor)
 };
 
-// Keeps a window out of the task bar: a tool window, which still keeps the program running
-// while it is open, as a dialog does.
+// Keeps a window out of the task bar, the way of the platform (a tool window on X11, an owned
+// window on Windows), while it still keeps the program running as a dialog does.
 void keepOutOfTaskBar(QWidget* window);
 
 // Unload: closes and destroys the form; the next show creates it afresh.

@@ -129,6 +129,16 @@ void SaveFile::commit()
 // a write that fails all the same is undone with the old bytes.
 void SaveFile::commitInPlace()
 {
+    // Where the system can put a new file in place of this one and keep what makes it this file,
+    // that is safer than overwriting it.
+    switch (platform::replaceWhole(m_inPlace, m_pending)) {
+    case platform::Replacement::Done:
+        return;
+    case platform::Replacement::Failed:
+        raise(writeFailure());
+    case platform::Replacement::InPlace:
+        break;
+    }
     const QByteArray old = m_inPlace.readAll();
     if (old.size() != m_inPlace.size())
         raise(Error::DeviceIOError);

@@ -17,9 +17,9 @@ Error openFailure(const QString& path, FileMode mode);
 // Written beside the target and renamed over it, with the target's owner, group and mode, where
 // that keeps the file's identity. Where it would not (other hard links, an owner or attribute
 // the new file cannot be given, a folder that refuses a new file, a name too long for a
-// temporary one beside it) the bytes are collected and written in
-// place at commit, with the old bytes put back if that fails. Either way a failure leaves the
-// target as it was.
+// temporary one beside it) the bytes are collected and written in place at commit, with the old
+// bytes put back if that fails, unless the system's own replace keeps the file (Windows'
+// ReplaceFileW). Either way a failure leaves the target as it was.
 class SaveFile {
 public:
     // Symbolic links are followed; a loop of them is refused with error 75.

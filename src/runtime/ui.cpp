@@ -155,10 +155,9 @@ WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
 
 void keepOutOfTaskBar(QWidget* window)
 {
-    window->setWindowFlags((window->windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
+    platform::skipTaskBar(window);
+    // After the flags, which take it off a tool window.
     window->setAttribute(Qt::WA_QuitOnClose);
-    window->winId();
-    platform::skipTaskBar(window->windowHandle());
 }
 
 void unload(QWidget* form)
