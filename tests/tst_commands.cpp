@@ -140,7 +140,8 @@ private slots:
         // Opened, a pipe with no writer would block the editor for good, a device never end.
         QTest::newRow("a named pipe") << input("pipe.z80") << 75;
         QTest::newRow("a device") << input("/dev/zero") << 75;
-        QTest::newRow("a name too long") << input(QString(300, u'n')) << 75;
+        QTest::newRow("a name of 255 bytes, missing") << input(QString(251, u'n') + ".z80") << 53;
+        QTest::newRow("a name of 256 bytes") << input(QString(252, u'n') + ".z80") << 75;
         QTest::newRow("a NUL in the name") << input(QString("plain.z80") + QChar(0) + "x") << 75;
         QTest::newRow("no permission") << input("locked.z80") << 70;
     }
@@ -224,6 +225,8 @@ private slots:
         // In place the old page counts too: 4 KiB more fill the disk there.
         row("a full disk, written in place", tmpfs + " && ln dir/old.z80 dir/b.z80", full,
             QString(100, u'y').append("\r\n").repeated(40));
+        row("a file mounted over, which no rename replaces",
+            "mount -t tmpfs tmpfs dir && : >m && mount --bind m dir/old.z80", "57':\n\nDevice I/O error");
         row("an arrow", "", "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn,
             "ld a,1\r\njp → loop\r\n");
         row("beyond 16 bits", "", "5':\n\nCharacter \"😀\" (U+1F600) on line 3" + notIn,

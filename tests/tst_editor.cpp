@@ -62,6 +62,13 @@ private slots:
         QVERIFY(QFontInfo(x()->font()).fixedPitch() && x()->font().bold());
         QCOMPARE(x()->font().pointSize(), 8);
         QCOMPARE(m_fontChanges, 1);
+        // Tabs stop every 8 columns of that face, as on paper: each X stands where the third does.
+        m_editor->setText(QStringLiteral("\tX\r\n1234567\tX\r\n12345678X"));
+        QTextCursor cursor(x()->document());
+        QList<int> lefts;
+        for (int position : { 1, 11, 21 })
+            cursor.setPosition(position), lefts << x()->cursorRect(cursor).left();
+        QCOMPARE(lefts, QList<int>(3, lefts.last()));
     }
 
     // Shown, both pairs of separators take room. Cancelled, Compile's prompt still starts
@@ -102,7 +109,7 @@ private slots:
     }
 
     // Alt with a letter that is no access key types nothing; AltGr (Ctrl+Alt on Windows, no Alt on
-    // X11) types. F10, or Alt alone as X11 reports it (no Alt modifier), focuses the menu bar.
+    // X11) types. Alt alone as X11 reports it (no Alt modifier), then F10, focuses the menu bar.
     void altTypesNothingAndF10OrAloneReachesTheMenuBar()
     {
         QTest::keyClick(x(), Qt::Key_S, Qt::AltModifier);
@@ -112,7 +119,7 @@ private slots:
         QTest::keyClick(x(), 'q');
         QCOMPARE(x()->toPlainText(), "@{q");
         QApplication::setActiveWindow(&*m_editor);
-        for (Qt::Key key : { Qt::Key_F10, Qt::Key_Alt }) {
+        for (Qt::Key key : { Qt::Key_Alt, Qt::Key_F10 }) {
             QTest::keyClick(x(), key);
             QTRY_VERIFY(m_editor->menuBar()->hasFocus());
             QVERIFY(!m_editor->fileMenu->isVisible());
