@@ -226,7 +226,7 @@ private slots:
         row("a full disk, written in place", tmpfs + " && ln dir/old.z80 dir/b.z80", full,
             QString(100, u'y').append("\r\n").repeated(40));
         row("a file mounted over, which no rename replaces",
-            "mount -t tmpfs tmpfs dir && : >m && mount --bind m dir/old.z80", "57':\n\nDevice I/O error");
+            "mount -t tmpfs tmpfs dir && cp old.z80 dir && : >m && mount --bind m dir/old.z80", "57':\n\nDevice I/O error");
         row("an arrow", "", "5':\n\nCharacter \"→\" (U+2192) on line 2" + notIn,
             "ld a,1\r\njp → loop\r\n");
         row("beyond 16 bits", "", "5':\n\nCharacter \"😀\" (U+1F600) on line 3" + notIn,
