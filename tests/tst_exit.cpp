@@ -15,16 +15,6 @@ class TestExit : public QObject {
     Q_OBJECT
 
 private slots:
-    // Handed to Qt, "-platform nowhere" would end the program at once for want of that platform.
-    void theProgramReadsNoCommandLine()
-    {
-        QProcess program;
-        program.start(QStringLiteral(BRINDLEHOF_PROGRAM), { "-platform", "nowhere" });
-        QVERIFY(program.waitForStarted());
-        QVERIFY2(!program.waitForFinished(2000), program.readAllStandardError().constData());
-        program.kill();
-    }
-
     void programEndsWithoutAQuestion_data()
     {
         QTest::addColumn<QString>("how");
