@@ -96,7 +96,7 @@ private slots:
             QSKIP("the .reg reader's own case");
         QProcess::execute(u"reg"_s, { u"delete"_s, u"HKLM\\"_s + kMsinfo, u"/f"_s });
         QProcess::execute(u"reg"_s, { u"import"_s, hive });
-        CountingRegistry registry(runtime::registry());
+        const CountingRegistry registry(nullptr);
 #else
         const CountingRegistry registry(runtime::readRegFile(hive));
 #endif
@@ -193,9 +193,8 @@ void TestAbout::getKeyValue_data()
     const QByteArray comment = location1("\"PATH\"=\"x\"\n;");
     QTest::newRow("8 MiB") << comment + QByteArray((8 << 20) - comment.size(), ' ') << "x";
     QTest::newRow("8 MiB and a byte") << comment + QByteArray((8 << 20) + 1 - comment.size(), ' ') << unread;
-    QFile shipped(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE));
     QTest::newRow("the hive shipped")
-        << (shipped.open(QIODevice::ReadOnly) ? shipped.readAll() : "") << "/usr/bin/hardinfo";
+        << fileBytes(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE)) << "/usr/bin/hardinfo";
 
     const QString v5 = u"Windows Registry Editor Version 5.00\r\n"_s
         + QString::fromLatin1(location1("\"PATH\"=hex(1):63,00,61,00,66,00,e9,00,00,00").mid(8));

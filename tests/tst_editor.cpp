@@ -71,26 +71,19 @@ private slots:
         QCOMPARE(lefts, QList<int>(3, lefts.last()));
     }
 
-    // Shown, both pairs of separators take room. Cancelled, Compile's prompt still starts
-    // asm.bat, with nothing after it, minimised.
+    // Cancelled, Compile's prompt still starts asm.bat, with nothing after it, minimised.
     void menusAnswerTheirAccessKeysAndClicksInOrder()
     {
         ScriptedDialogs dialogs;
         RecordingLauncher launcher;
-        QStringList bar, items;
+        QStringList bar; // the File menu's items in order: tests/accessibility.py
         for (QAction* action : m_editor->menuBar()->actions())
             bar << action->text() + (action->menu() ? ">" : "");
         QCOMPARE(bar, QStringList({ "&File>", "&About", "&Compile" }));
         QTest::keyClick(x(), Qt::Key_F, Qt::AltModifier);
         QTRY_VERIFY(m_editor->fileMenu->isVisible());
-        for (QAction* action : m_editor->fileMenu->actions()) {
-            items << (action->isSeparator() ? "" : action->text()) + " " + action->objectName();
-            QVERIFY(action->shortcut().isEmpty());
+        for (QAction* action : m_editor->fileMenu->actions()) // both pairs of separators take room
             QVERIFY(!m_editor->fileMenu->actionGeometry(action).isEmpty());
-        }
-        QCOMPARE(items.join(u','),
-            "&New new, sfdart, sdafdsfa,&Open open,&Save save, sdfsdafdsaf,"
-            " asdfsdaf,&Print print,E&xit exit");
         QSignalSpy opened(m_editor->open, &QAction::triggered);
         QTest::keyClick(m_editor->fileMenu, Qt::Key_O);
         QTRY_COMPARE(opened.count(), 1);
