@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-# The real program as a screen reader meets it through AT-SPI (gir1.2-atspi-2.0, python3-gi), in
-# the session bus and home CTest gives it, on an X server of its own: every control shown says
-# what it is in words, and keys alone save a source and open it, the focus back in the text.
+# The real program as a screen reader meets it (AT-SPI: gir1.2-atspi-2.0, python3-gi) in CTest's
+# session bus and home: every control shown says what it is in words, or nothing; keys alone save
+# and open a source, the focus back in the text.
 import os, shutil, subprocess, sys, time
 from contextlib import suppress
 
@@ -14,29 +14,25 @@ def wait(what, find):
     sys.exit("accessibility: never found " + what)
 
 
-# A copy of the program beside an empty hive, so System Info has nothing to start.
-home = os.environ["HOME"]
-shutil.rmtree(home, ignore_errors=True), os.makedirs(home + "/bin", 0o700), os.chmod(home, 0o700)
-open(home + "/bin/hklm.reg", "w").write("REGEDIT4\n")
+shutil.rmtree(home := os.environ["HOME"], True), os.makedirs(home, 0o700), os.mkdir(home + "/bin")
+open(home + "/bin/hklm.reg", "w").write("REGEDIT4\n")  # the copy below has no System Info to start
 read, write = os.pipe()
-started = [subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp"], pass_fds=[write])]
+running = [subprocess.Popen(["Xvfb", "-displayfd", f"{write}", "-nolisten", "tcp"], pass_fds=[write])]
 try:
-    # The accessibility bus, started on demand, types its keys on this display.
     os.environ["DISPLAY"] = ":" + os.read(read, 16).decode().strip()
-    subprocess.run(["dbus-update-activation-environment", "DISPLAY"], check=True)
+    subprocess.run(["dbus-update-activation-environment", "DISPLAY"], check=True)  # keys go here
     import gi
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi, GLib
     Atspi.set_timeout(1000, -1)  # an action that opens a modal box waits until the box closes
-    started.append(subprocess.Popen(["openbox"], stderr=subprocess.DEVNULL))  # it gives the focus
+    running.append(subprocess.Popen(["openbox"], stderr=subprocess.DEVNULL))  # it gives the focus
     wait("a window manager", lambda: b"window id" in subprocess.run(
         ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout)
-    # Taken as Qt's options, these words would end the program at once.
-    started.append(subprocess.Popen([shutil.copy(sys.argv[1], home + "/bin"), "-platform", "none"],
-                                    cwd=home))
+    program = shutil.copy(sys.argv[1], home + "/bin")  # "-platform none", read, would end it:
+    running.append(subprocess.Popen([program, "-platform", "none"], cwd=home))
     desktop = Atspi.get_desktop(0)
-    app = wait("the program on the accessibility bus", lambda: next((a for a in map(
-        desktop.get_child_at_index, range(desktop.get_child_count())) if a.get_name() == "Brindlehof"), None))
+    app = wait("the program on the accessibility bus", lambda: next((a for a in map(desktop.
+        get_child_at_index, range(desktop.get_child_count())) if a.get_name() == "Brindlehof"), 0))
 
     def nodes(root, hidden=False):
         yield root
@@ -55,30 +51,32 @@ try:
                     said or n.get_child_count() or kind in ("filler", "separator", "label")):
                 sys.exit(f"accessibility: in the {role} {name!r}, a {kind} says {said!r}")
 
-    def act(name, role="menu item", box=None, title=None, answer=""):  # keys answer its box
+    def act(name, role="menu item", box=None, title=None, answer="", says=None):  # keys answer
         with suppress(GLib.Error):  # an action that opens a modal box returns as it closes
             Atspi.Action.do_action(find(role, name, hidden=True), 0)
         if box:
-            check(box, title), answer and Atspi.generate_keyboard_event(0, answer, STRING)
+            check(box, title), says and find("label", says), answer and typed(answer)
             Atspi.generate_keyboard_event(0xff0d, None, Atspi.KeySynthType.SYM)  # Return
         role == "menu item" and wait("the focus in the text", lambda: x.get_state_set().contains(
             Atspi.StateType.FOCUSED))
 
-    STRING = Atspi.KeySynthType.STRING
+    typed = lambda text: Atspi.generate_keyboard_event(0, text, Atspi.KeySynthType.STRING)
     check("frame", "Kalvenmark")
     x = find("text", "Source text")
-    act("New"), Atspi.generate_keyboard_event(0, "ld a,1 ; demo", STRING)
+    act("New"), typed("ld a,1 ; demo")
     act("Save", box="dialog", title="Save As", answer="demo"), act("New")
     act("Open", box="dialog", title="Open", answer="demo")
     if (text := Atspi.Text.get_text(x, 0, -1)) != "ld a,1 ; demo\n":
         sys.exit(f"accessibility: Open gave back {text!r}")
-    act("Print", box="alert", title="Brindlehof")  # no printer
+    for _ in range(2):  # no printer, each time
+        act("Print", box="alert", title="Brindlehof", says="Run-time error '482':\n\nPrinter error")
     Atspi.Action.do_action(find("menu item", "About"), 0), check("dialog", "About Brindlehof")
     find("label", "Kalvenmark (c) the developers")  # the banner, its rules left out
-    act("System Info...", "push button", "alert", "Brindlehof")
+    act("System Info...", "push button", "alert", "Brindlehof",
+        says="System Information Is Unavailable At This Time")
     Atspi.Action.do_action(find("menu item", "File"), 0), check("popup menu", "")
     if [n.get_name() or n.get_role_name() for n in nodes(find("popup menu", ""))][1:] != ["New", (
             s := "separator"), s, "Open", "Save", s, s, "Print", "Exit"]:
         sys.exit("accessibility: the File menu reads otherwise")
 finally:
-    [process.kill() for process in reversed(started)]
+    [process.kill() for process in reversed(running)]

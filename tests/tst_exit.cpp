@@ -1,5 +1,4 @@
-// How the program starts and ends: no command line read, Exit at once or as its last window
-// closes, each end hook once. Each runs the event loop to its end, in a program of its own.
+// Exit at once, or as the last window closes, each end hook once: the event loop run to its end.
 #include "fakes.h"
 
 #include <frmabout.h>
