@@ -17,7 +17,7 @@ def wait(what, find):
 shutil.rmtree(home := os.environ["HOME"], True), os.makedirs(home, 0o700), os.mkdir(home + "/bin")
 open(home + "/bin/hklm.reg", "w").write("REGEDIT4\n")  # the copy below has no System Info to start
 read, write = os.pipe()
-running = [subprocess.Popen(["Xvfb", "-displayfd", f"{write}", "-nolisten", "tcp"], pass_fds=[write])]
+up = [subprocess.Popen(["Xvfb", "-displayfd", f"{write}", "-nolisten", "tcp"], pass_fds=[write])]
 try:
     os.environ["DISPLAY"] = ":" + os.read(read, 16).decode().strip()
     subprocess.run(["dbus-update-activation-environment", "DISPLAY"], check=True)  # keys go here
@@ -25,11 +25,11 @@ try:
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi, GLib
     Atspi.set_timeout(1000, -1)  # an action that opens a modal box waits until the box closes
-    running.append(subprocess.Popen(["openbox"], stderr=subprocess.DEVNULL))  # it gives the focus
+    up.append(subprocess.Popen(["openbox"], stderr=subprocess.DEVNULL))  # it gives the focus
     wait("a window manager", lambda: b"window id" in subprocess.run(
         ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout)
     program = shutil.copy(sys.argv[1], home + "/bin")  # "-platform none", read, would end it:
-    running.append(subprocess.Popen([program, "-platform", "none"], cwd=home))
+    up.append(subprocess.Popen([program, "-platform", "none"], cwd=home))
     desktop = Atspi.get_desktop(0)
     app = wait("the program on the accessibility bus", lambda: next((a for a in map(desktop.
         get_child_at_index, range(desktop.get_child_count())) if a.get_name() == "Brindlehof"), 0))
@@ -79,4 +79,4 @@ try:
             s := "separator"), s, "Open", "Save", s, s, "Print", "Exit"]:
         sys.exit("accessibility: the File menu reads otherwise")
 finally:
-    [process.kill() for process in reversed(running)]
+    [process.kill() for process in reversed(up)]
