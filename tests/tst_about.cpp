@@ -44,6 +44,7 @@ private slots:
         };
         QPointer<frmAbout> dialog = showAbout();
         QCOMPARE(dialog->cmdOK(0)->geometry(), twipsRect(4245, 2625, 1260, 345));
+        QCOMPARE(dialog->findChild<QPushButton*>(u"cmdSysInfo"_s), dialog->cmdSysInfo(0));
         QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
         // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
         QCOMPARE(dialog->Label1->geometry(),
@@ -190,8 +191,7 @@ void TestAbout::getKeyValue_data()
     const auto ofSize = [](int n) { return location1("\"PATH\"=\"x\"\n;").leftJustified(n, ' '); };
     QTest::newRow("8 MiB") << ofSize(8 << 20) << "x";
     QTest::newRow("8 MiB and a byte") << ofSize((8 << 20) + 1) << unread;
-    QTest::newRow("the hive shipped")
-        << fileBytes(QStringLiteral(BRINDLEHOF_SHIPPED_HIVE)) << "/usr/bin/hardinfo";
+    QTest::newRow("the hive shipped") << fileBytes(BRINDLEHOF_SHIPPED_HIVE) << "/usr/bin/hardinfo";
 
     const QString v5 = u"Windows Registry Editor Version 5.00\r\n"_s
         + QString::fromLatin1(location1("\"PATH\"=hex(1):63,00,61,00,66,00,e9,00,00,00").mid(8));

@@ -217,6 +217,8 @@ private slots:
         row("a name of 300 characters", "", access, "", "dir/" + QString(296, u'n'));
         // "nobody" keeps root's group, so the group's bits are the ones that bind it.
         row("no permission, as nobody", "chmod 555 dir", "70':\n\nPermission denied");
+        row("no permission for a new file, as nobody", "chmod 555 dir", "70':\n\nPermission denied",
+            "", "dir/new");
         // Three pages: one for old.z80, 8 KiB to spare.
         const QString tmpfs = "mount -t tmpfs -o size=12k tmpfs dir && cp old.z80 dir";
         row("a full disk", tmpfs, full);

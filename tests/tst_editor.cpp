@@ -66,14 +66,19 @@ private slots:
     {
         ScriptedDialogs dialogs;
         RecordingLauncher launcher;
-        QStringList bar; // the File menu's items in order: tests/accessibility.py
+        QStringList bar, items; // with the names Windows' UI Automation gives as AutomationId
         for (QAction* action : m_editor->menuBar()->actions())
             bar << action->text() + (action->menu() ? ">" : "");
         QCOMPARE(bar, QStringList({ "&File>", "&About", "&Compile" }));
         QTest::keyClick(x(), Qt::Key_F, Qt::AltModifier);
         QTRY_VERIFY(m_editor->fileMenu->isVisible());
-        for (QAction* action : m_editor->fileMenu->actions()) // both pairs of separators take room
+        for (QAction* action : m_editor->fileMenu->actions()) { // both separator pairs take room
+            items << (action->isSeparator() ? "" : action->text()) + " " + action->objectName();
             QVERIFY(!m_editor->fileMenu->actionGeometry(action).isEmpty());
+        }
+        QCOMPARE(items.join(u','),
+            "&New new, sfdart, sdafdsfa,&Open open,&Save save, sdfsdafdsaf,"
+            " asdfsdaf,&Print print,E&xit exit");
         QSignalSpy opened(m_editor->open, &QAction::triggered);
         QTest::keyClick(m_editor->fileMenu, Qt::Key_O);
         QTRY_COMPARE(opened.count(), 1);
