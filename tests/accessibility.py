@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 # The real program as a screen reader meets it (AT-SPI) in CTest's session bus and home: a control
 # shown says what it is, or nothing; keys alone save and open, the focus back in the text each time.
-import os, shutil, subprocess, sys, time
-from contextlib import suppress
+import contextlib, os, shutil, subprocess, sys, time
 
 
 def wait(what, find):
@@ -50,7 +49,7 @@ try:
                 sys.exit(f"accessibility: in the {role} {name!r}, a {kind} says {said!r}")
 
     def act(name, role="menu item", box=None, title=None, answer="", says=None):  # keys answer
-        with suppress(GLib.Error):  # an action that opens a modal box returns as it closes
+        with contextlib.suppress(GLib.Error):  # a modal box's action returns as it closes
             Atspi.Action.do_action(find(role, name, hidden=True), 0)
         if box:
             check(box, title), says and find("label", says), answer and typed(answer)

@@ -205,6 +205,7 @@ void TestAbout::getKeyValue_data()
         R"("PATH"=hex(1:41)", R"("PATH" "x")", R"(PATH="x")" };
     QTest::newRow("malformed lines") << location1(lines.join('\n')) << "ok";
     QTest::newRow("unknown header") << "REGEDIT5" + location1("\"PATH\"=\"x\"").mid(8) << unread;
+    QTest::newRow("a backslash line first") << "\\\n" + location1("\"PATH\"=\"x\"") << unread;
     QTest::newRow("unknown root") << location1("[HKEY_NOWHERE\\X]\n\"PATH\"=\"x\"") << unread;
     QTest::newRow("deleted key") << location1("\"PATH\"=\"x\"").replace("[H", "[-H") << unread;
 }
