@@ -15,7 +15,7 @@ class TestEditor : public QObject {
 
     std::optional<editor::frmEditor> m_editor;
     QWidget* client() const { return m_editor->centralWidget(); }
-    QPlainTextEdit* x() const { return m_editor->x; }
+    QPlainTextEdit* x() const { return m_editor->findChild<QPlainTextEdit*>("x"); } // its UIA id
 
 private slots:
     void init()
