@@ -4,6 +4,7 @@
 #include <frmabout.h>
 #include <frmeditor.h>
 
+#include <QBitmap>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -50,6 +51,9 @@ private slots:
         QCOMPARE(dialog->Label1->geometry(),
             twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
         QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
+        const QImage banner = dialog->Label1->grab().toImage(); // its lines one below another
+        const QImage ink = banner.createMaskFromColor(banner.pixel(0, 0));
+        QVERIFY(QRegion(QBitmap::fromImage(ink)).boundingRect().bottom() > banner.height() / 2);
         QCOMPARE(dialog->picIcon(0)->pos(), twipsRect(120, 120, 0, 0).topLeft());
 
         // Out of the task bar, owned by no window, so that it outlives the editor (see tst_exit).
