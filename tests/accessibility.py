@@ -27,18 +27,14 @@ try:
         ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout)
     program = shutil.copy(sys.argv[1], home + "/bin")  # "-platform none", read, would end it:
     up.append(subprocess.Popen([program, "-platform", "none"], cwd=home))
-    desktop = Atspi.get_desktop(0)
-    app = wait("the program on the accessibility bus", lambda: next((a for a in map(desktop.
-        get_child_at_index, range(desktop.get_child_count())) if a.get_name() == "Brindlehof"), 0))
-
     def nodes(root, hidden=False):
         yield root
         for child in map(root.get_child_at_index, range(root.get_child_count())):
             if child and (hidden or child.get_state_set().contains(Atspi.StateType.SHOWING)):
                 yield from nodes(child, hidden)
 
-    def find(role, name, hidden=False):
-        return wait(f"{role} {name!r}", lambda: next((n for n in nodes(app, hidden) if (
+    def find(role, name, hidden=False, root=None):
+        return wait(f"{role} {name!r}", lambda: next((n for n in nodes(root or app, hidden) if (
             n.get_role_name(), n.get_name()) == (role, name)), None))
 
     def check(role, name):  # in words, or nothing at all: a container, a rule, an empty label
@@ -47,6 +43,8 @@ try:
             if kind in ("unknown", "invalid") or "__" in said or not (
                     said or n.get_child_count() or kind in ("filler", "separator", "label")):
                 sys.exit(f"accessibility: in the {role} {name!r}, a {kind} says {said!r}")
+
+    app = find("application", "Brindlehof", True, Atspi.get_desktop(0))  # on the bus at all
 
     def act(name, box=None, title=None, answer="", says=None, role="menu item"):  # keys answer
         with contextlib.suppress(GLib.Error):  # a modal box's action returns as it closes

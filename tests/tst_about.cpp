@@ -173,6 +173,7 @@ private slots:
         QCOMPARE(runtime::findFile(dir.path() + u"/sub/?OO?.bin"_s), u"Tool.bin"_s);
         QCOMPARE(runtime::findFile(sub + u"*.exe"_s), QString()); // a directory is no file
         QCOMPARE(runtime::findFile(sub + u".h*"_s), QString()); // nor is a hidden one
+        QCOMPARE(runtime::findFile(u"\\tst_about*"_s), QString()); // in the root, not here
     }
 };
 
