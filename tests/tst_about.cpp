@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
         QCOMPARE(dialog->Line1(0)->geometry().topLeft(), twipsRect(105, 2460, 0, 0).topLeft());
         // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
-        QCOMPARE(dialog->Label1->geometry(),
+        QCOMPARE(dialog->findChild<QLabel*>(u"Label1"_s)->geometry(),
             twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
         QCOMPARE(dialog->picIcon(0)->contentsRect().size(), QSize(32, 32));
         const QImage banner = dialog->Label1->grab().toImage(); // its lines one below another
