@@ -207,6 +207,7 @@ private slots:
         const QString full = "61':\n\nDisk full", notIn = " is not in code page Windows-1252";
         row("a second hard link", "ln dir/old.z80 dir/b.z80");
         row("another user's file, saved by root", "chown nobody:nogroup dir/old.z80");
+        row("another user's file in root's group, saved by root", "chown nobody dir/old.z80");
         row("a read-only file", "chmod 444 dir/old.z80");
         row("a folder nobody may create in, as nobody", "chown nobody dir/old.z80");
         row("a symbolic link, followed", "ln -s old.z80 dir/b.z80", "", "", "dir/b");

@@ -54,9 +54,8 @@ private slots:
         QCOMPARE(x()->font().pointSize(), 8);
         // Tabs stop every 8 columns of that face, as on paper: each X stands where the third does.
         m_editor->setText(QStringLiteral("\tX\r\n1234567\tX\r\n12345678X"));
-        QTextCursor cursor(x()->document());
         QList<int> lefts;
-        for (int position : { 1, 11, 21 })
+        for (QTextCursor cursor(x()->document()); int position : { 1, 11, 21 })
             cursor.setPosition(position), lefts << x()->cursorRect(cursor).left();
         QCOMPARE(lefts, QList<int>(3, lefts.last()));
     }
