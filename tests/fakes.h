@@ -64,18 +64,14 @@ struct RecordingLauncher final : runtime::Launcher {
     QList<runtime::WindowStyle> styles;
 };
 
-// The registry `inner`, counting keys opened less keys closed: a key never opened, or closed
-// twice, leaves the count below 0.
+// The registry `hive`, or the system's where there is none, counting keys opened less keys
+// closed: a key never opened, or closed twice, leaves the count below 0.
 struct CountingRegistry : runtime::Registry {
-    explicit CountingRegistry(runtime::Registry& inner)
-        : inner(inner)
+    explicit CountingRegistry(std::unique_ptr<runtime::Registry> hive)
+        : owned(std::move(hive))
+        , inner(owned ? *owned : runtime::registry())
     {
         runtime::setRegistry(this);
-    }
-    explicit CountingRegistry(std::unique_ptr<runtime::Registry> hive)
-        : CountingRegistry(*hive)
-    {
-        owned = std::move(hive);
     }
     ~CountingRegistry() override { runtime::setRegistry(nullptr); }
     Q_DISABLE_COPY_MOVE(CountingRegistry)
@@ -91,7 +87,7 @@ struct CountingRegistry : runtime::Registry {
         return inner.queryValue(key, name, type, data, size);
     }
     int closeKey(runtime::RegKey key) override { return --open, inner.closeKey(key); }
-    runtime::Registry& inner;
     std::unique_ptr<runtime::Registry> owned;
+    runtime::Registry& inner;
     int open = 0;
 };

@@ -1,5 +1,4 @@
-// How the program starts and ends: no command line read, Exit at once or as its last window
-// closes, each end hook once. Each runs the event loop to its end, in a program of its own.
+// Exit at once, or as the last window closes, each end hook once: the event loop run to its end.
 #include "fakes.h"
 
 #include <frmabout.h>
@@ -15,16 +14,6 @@ class TestExit : public QObject {
     Q_OBJECT
 
 private slots:
-    // Handed to Qt, "-platform nowhere" would end the program at once for want of that platform.
-    void theProgramReadsNoCommandLine()
-    {
-        QProcess program;
-        program.start(QStringLiteral(BRINDLEHOF_PROGRAM), { "-platform", "nowhere" });
-        QVERIFY(program.waitForStarted());
-        QVERIFY2(!program.waitForFinished(2000), program.readAllStandardError().constData());
-        program.kill();
-    }
-
     void programEndsWithoutAQuestion_data()
     {
         QTest::addColumn<QString>("how");

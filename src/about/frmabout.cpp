@@ -33,8 +33,8 @@ QString banner()
         + QString::fromLatin1(kNotice.data(), static_cast<qsizetype>(kNotice.size()));
 }
 
-// A label that wraps its text within its width, breaking a run longer than a line where it
-// must; a plain QLabel lets such a run (the banner's underscores) run out of sight.
+// A label that wraps its text at word boundaries within its width; a run longer than the label
+// (the banner's rules of underscores) is cut at its edge, as the Windows label does.
 class WrappingLabel final : public QLabel {
 public:
     using QLabel::QLabel;
@@ -138,6 +138,8 @@ void frmAbout::createFrame()
     Label1 = new WrappingLabel(banner(), Picture1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setTextFormat(Qt::PlainText);
+    // Read aloud, the rules of underscores would come before the title, one by one.
+    Label1->setAccessibleName(banner().remove(u'_').simplified());
     // Inside the picture box: its position counts from the box's client area, within the edge.
     runtime::move(Label1, 600, 120, 3135, 1095);
     Label1->move(Label1->pos() + Picture1->contentsRect().topLeft());
@@ -145,6 +147,8 @@ void frmAbout::createFrame()
     auto* icon = element(picIcon, 0, new QLabel(this), "picIcon");
     makeSunken(icon);
     icon->setPixmap(QPixmap(QStringLiteral(":/about/icon32.xpm")));
+    // The product's icon, named for a screen reader as the product.
+    icon->setAccessibleName(QStringLiteral("Brindlehof"));
     // The box sizes itself to its picture: 32 x 32 within the edge, 540 twips at 96 dpi.
     runtime::move(icon, 120, 120, 540, 540);
     const int edge = icon->frameWidth();

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLayout>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextDocument>
@@ -31,6 +33,7 @@ constexpr double kClientHeight = 7785;
 constexpr float kMargin = 100;
 
 constexpr int kFontRulePointSize = 8;
+constexpr int kTabColumns = 8;
 
 // The About dialog, one at a time. It has no parent, so it outlives this window when the
 // window's frame closes it.
@@ -60,11 +63,15 @@ frmEditor::frmEditor(QWidget* parent)
     x->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     x->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     x->setGeometry(runtime::twipsRect(0, 0, 10095, 7815));
+    // No label names the box on screen; a screen reader would call it only "edit", and its
+    // scroll bar nothing at all.
+    x->setAccessibleName(QStringLiteral("Source text"));
+    x->verticalScrollBar()->setAccessibleName(QStringLiteral("Source text"));
+    x->installEventFilter(this);
     // Assembly source is laid out in columns: the face is fixed-pitch from the start, at the
     // default size until the font rule first runs.
     x->setFont(runtime::fixedPitchFont(x->font().pointSize()));
     connect(x, &QPlainTextEdit::textChanged, this, runtime::handled(this, [this] { xChanged(); }));
-    x->installEventFilter(this);
 
     createMenus();
     connect(new QShortcut(Qt::Key_F10, this), &QShortcut::activated, this,
@@ -177,6 +184,11 @@ void frmEditor::setText(const QString& text)
 bool frmEditor::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // Tabs stop every 8 columns of the face, as on paper and in the assembler, in whatever size
+    // the font rule sets; Qt's own stops, every 80 pixels, fall between columns.
+    if (watched == x && type == QEvent::FontChange)
+        x->setTabStopDistance(
+            QFontMetricsF(x->font(), x).horizontalAdvance(QString(kTabColumns, u' ')));
     if (watched != x
         || (type != QEvent::KeyPress && type != QEvent::KeyRelease
             && type != QEvent::ShortcutOverride))
