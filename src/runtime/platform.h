@@ -18,6 +18,8 @@ bool syncToDisk(QFileDevice& file);
 // it, linked folders included, so that ".." after one leaves the folder it leads to. The file
 // may not exist yet. A loop of links is refused with error 75.
 QString followLinks(const QString& path);
+// The links Linux follows before it gives up on a path; Windows is held to the same.
+inline constexpr int kMaxLinks = 40;
 
 // What makes a file that file beyond its bytes, kept by Save.
 // False when a new file renamed over the one at `path` would part from it: another hard link

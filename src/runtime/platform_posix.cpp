@@ -222,9 +222,6 @@ QString hivePath()
 
 // ---- Saving files -----------------------------------------------------------------------------
 
-// The links Linux follows before it gives up on a path.
-constexpr int kMaxLinks = 40;
-
 // Each extended attribute of the file at `from` given to the open file `to`: access lists are
 // attributes too (system.posix_acl_access). False when one cannot be read or given.
 bool copyAttributes(const QByteArray& from, int to)

@@ -219,7 +219,7 @@ QString followLinks(const QString& path)
 {
     QString target = path;
     for (int hops = 0; QFileInfo(target).isSymLink(); ++hops) {
-        if (hops == 40)
+        if (hops == kMaxLinks)
             raise(Error::PathFileAccessError);
         target = QFileInfo(target).symLinkTarget();
     }
