@@ -55,9 +55,8 @@ void TestRandomUser::everyActionLeavesTheEditorWholeAndEverySaveExact()
     QTimer user;
     connect(&user, &QTimer::timeout, this, [&] {
         QWidget* box = QApplication::activeModalWidget();
-        QVERIFY(!box || box->parentWidget() == &editor);
-        QVERIFY(
-            !box || box->width() > box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100);
+        const bool wellMade = !box || (box->parentWidget() == &editor
+            && box->width() > box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100);
         if (auto* input = qobject_cast<QInputDialog*>(box)) {
             const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
             QTest::keyClicks(input->findChild<QLineEdit*>(), answer);
@@ -66,6 +65,7 @@ void TestRandomUser::everyActionLeavesTheEditorWholeAndEverySaveExact()
             messages.append(message->text());
             QTest::keyClick(message, Qt::Key_Return);
         }
+        QVERIFY(wellMade); // once answered: a box left open would hold the run to its time limit
     });
     user.start(1);
     const auto randomText = [&](bool lineBreaks) {
