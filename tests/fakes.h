@@ -64,8 +64,7 @@ struct RecordingLauncher final : runtime::Launcher {
     QList<runtime::WindowStyle> styles;
 };
 
-// The registry `hive`, or the system's where there is none, counting keys opened less keys
-// closed: a key never opened, or closed twice, leaves the count below 0.
+// The registry `hive`, or the system's where there is none, counting keys opened less closed.
 struct CountingRegistry : runtime::Registry {
     explicit CountingRegistry(std::unique_ptr<runtime::Registry> hive)
         : owned(std::move(hive))

@@ -1,7 +1,6 @@
 #!/bin/sh
 # The setup installed silently in a clean Wine prefix, its program started as its shortcut does and
-# driven by keys as a user would under Xvfb and openbox, then removed silently:
-# smoke-windows.sh DIST [PNG], PNG naming where a screenshot with About goes.
+# driven by keys under Xvfb and openbox, then removed: smoke-windows.sh DIST [PNG about shot].
 set -eu
 dist=$(cd "$1" && pwd)
 shot=${2:+$(pwd)/$2}

@@ -1,4 +1,5 @@
-// The About dialog from the editor, and its System Info: the registry, what starts, find a file.
+// The About dialog from the editor, and its System Info: the registry, what starts, find a file;
+// the program's end, which About may outlive.
 #include "fakes.h"
 
 #include <frmabout.h>
@@ -9,6 +10,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringEncoder>
+#include <QWindow>
+
+#include <new>
+#include <stdexcept>
 
 using about::frmAbout;
 using runtime::kHKeyLocalMachine;
@@ -49,6 +54,8 @@ private slots:
         QCOMPARE(dialog->lblVersion(0)->geometry(), twipsRect(-720, 240, 3885, 225));
         QCOMPARE(dialog->Line1(0)->geometry().bottom(), twipsRect(0, 2460, 0, 0).y() + 1); // 2 px
         // The banner counts from inside its sunken frame; the icon's box fits its 32 x 32 picture.
+        QCOMPARE(
+            dialog->findChild<QFrame*>(u"Picture1"_s)->geometry(), twipsRect(600, 840, 4695, 1335));
         QCOMPARE(dialog->findChild<QLabel*>(u"Label1"_s)->geometry(),
             twipsRect(600, 120, 3135, 1095).translated(dialog->Picture1->contentsRect().topLeft()));
         QCOMPARE(dialog->picIcon(0)->contentsRect(), QRect(2, 2, 32, 32)); // within a sunken edge
@@ -57,7 +64,7 @@ private slots:
         QVERIFY(QRegion(QBitmap::fromImage(ink)).boundingRect().bottom() > banner.height() / 2);
         QCOMPARE(dialog->picIcon(0)->pos(), twipsRect(120, 120, 0, 0).topLeft());
 
-        // Off the task bar, outliving the editor (tst_exit): a tool window or a hidden window's.
+        // Off the task bar, outliving the editor (below): a tool window or a hidden window's.
         const QWindow* owner = dialog->windowHandle()->transientParent();
         QCOMPARE(dialog->windowType(), owner && !owner->isVisible() ? Qt::Dialog : Qt::Tool);
         dialog->showMinimized();
@@ -120,8 +127,7 @@ private slots:
         for (const auto& [levels, length] :
             { std::pair(512, 1), { 513, 1 }, { 32000, 1 }, { 1, 255 }, { 1, 256 } }) {
             const QByteArray key = QByteArrayList(levels, QByteArray(length, 'k')).join('\\');
-            const auto hive
-                = runtime::parseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + key + "]\n");
+            const auto hive = runtime::parseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + key + ']');
             runtime::RegKey handle = 0;
             QCOMPARE(hive->openKey(kHKeyLocalMachine, key, runtime::kKeyRead, &handle)
                     == runtime::kRegSuccess,
@@ -176,6 +182,61 @@ private slots:
         QCOMPARE(runtime::findFile(sub + u".h*"_s), QString()); // nor is a hidden one
         QCOMPARE(runtime::findFile(u"\\tst_about*"_s), QString()); // in the root, not here
     }
+
+    // Last: Exit at once, or as the last window closes, each end hook once, the loop run out.
+    void programEndsWithoutAQuestion_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Exit with unsaved text, About open") << "exit";
+        QTest::newRow("closing the window by its frame") << "frame";
+        QTest::newRow("the editor's frame, then About's") << "about";
+    }
+
+    void programEndsWithoutAQuestion()
+    {
+        QFETCH(QString, how);
+        QPointer<editor::frmEditor> editor = new editor::frmEditor;
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        editor->show();
+        if (how != "frame")
+            editor->about->trigger();
+        // Each hook runs once, even after ones that fail, whose failures show as run-time errors.
+        ScriptedDialogs dialogs;
+        int released = 0;
+        runtime::atProgramEnd([] { runtime::raise(runtime::Error::PrinterError); });
+        runtime::atProgramEnd([] { throw std::bad_alloc(); });
+        runtime::atProgramEnd([] { throw std::runtime_error("gearbox jammed"); });
+        runtime::atProgramEnd([&] { ++released; });
+        QTimer::singleShot(0, editor, [editor, how] {
+            QTest::keyClicks(editor->x, QStringLiteral("unsaved work"));
+            how == "exit" ? editor->exit->trigger() : (void)editor->windowHandle()->close();
+        });
+        // A question would keep the loop running: the guard ends it with 99 instead of hanging.
+        bool askedSomething = false, outlived = false;
+        QTimer watch;
+        // About outlives the editor closed by its frame: the program goes on until it closes.
+        QTimer::singleShot(300, &watch, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (qobject_cast<about::frmAbout*>(window) && window->isVisible())
+                    outlived = window->close();
+        });
+        connect(&watch, &QTimer::timeout,
+            [&] { askedSomething |= QApplication::activeModalWidget() != nullptr; });
+        QTimer::singleShot(5000, &watch, [] { QCoreApplication::exit(99); });
+        watch.start(5);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!askedSomething && dialogs.prompts.isEmpty());
+        QCOMPARE(outlived, how == "about");
+        // Exit releases what is held; after the frame main() does, when the loop has ended.
+        QCOMPARE(released, how == "exit");
+        runtime::runProgramEndHooks();
+        QCOMPARE(released, 1);
+        QCOMPARE(dialogs.messages.join('|'),
+            "Run-time error '482':\n\nPrinter error|Run-time error '7':\n\nOut of memory|"
+            "Run-time error '51':\n\ngearbox jammed");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(editor.isNull());
+    }
 };
 
 void TestAbout::getKeyValue_data()
@@ -187,6 +248,7 @@ void TestAbout::getKeyValue_data()
         << location1(R"("PATH"="C:\\Tools \"x\"")") << "C:\\Tools \"x\"";
     QTest::newRow("string without its NUL, over lines")
         << location1("\"path\"=hex(1):68,65,6c,\\\n  6c,6f") << "hello";
+    QTest::newRow("ends mid-value") << location1(R"("PATH"=hex(1):68,69\)").chopped(1) << "hi";
     QTest::newRow("of no bytes") << location1("\"PATH\"=hex(1):") << "error 5: as passed";
     QTest::newRow("dword as decimal") << location1("\"PATH\"=dword:80000102") << "2147483906";
     QTest::newRow("another type leaves the text") << location1("\"PATH\"=hex:01,02") << "as passed";
