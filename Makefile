@@ -50,7 +50,7 @@ sanitize: setup
 # build folder, and a failing input is left there too.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 20
-FUZZ_TARGETS := regfile
+FUZZ_TARGETS := regfile sourcefile
 fuzz: setup
 	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
 		-DBRINDLEHOF_FUZZ=ON -DBUILD_TESTING=OFF
