@@ -251,9 +251,9 @@ private slots:
         // "nobody" keeps root's group, so the group's bits are the ones that bind it.
         row("no permission, as nobody", "chmod 555 dir", denied);
         row("no permission for a new file, as nobody", "chmod 555 dir", denied, "", "dir/new");
-        // Three pages: one for old.z80, 8 KiB to spare. Its owner and attribute go to a new file.
+        // Three pages: one for old.z80, 8 KiB to spare. Its owner and empty attribute go to a new one.
         const QString tmpfs = "mount -t tmpfs -o size=12k tmpfs dir && cp old.z80 dir";
-        row("a full disk", tmpfs + " && chown nobody dir/old.z80 && setfattr -n trusted.a -v b "
+        row("a full disk", tmpfs + " && chown nobody dir/old.z80 && setfattr -n trusted.a "
             "dir/old.z80", full);
         // In place the old page counts too: 4 KiB more fill the disk there.
         row("a full disk, written in place", tmpfs + " && ln dir/old.z80 dir/b.z80", full,
