@@ -86,6 +86,7 @@ private slots:
         dialog = showAbout();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QCOMPARE(dialog->lblTitle(0)->text(), u"Kalvenmark"_s);
+        QCOMPARE(dialog->lblTitle(0)->font().pointSize(), 8); // the size its twips were made for
         // Typed through the editor's window, where a modal dialog would hold the keys back.
         for (char key : QByteArray("ld a,1"))
             QTest::keyClick(editorWindow->windowHandle(), key);
