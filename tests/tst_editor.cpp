@@ -17,12 +17,12 @@ class TestEditor : public QObject {
     QPlainTextEdit* x() const { return m_editor->findChild<QPlainTextEdit*>("x"); } // its UIA id
 
 private slots:
-    void init()
+    void initTestCase() { QCoreApplication::setAttribute(Qt::AA_Use96Dpi, false); } // as a program
+    void init() // the last editor goes with the test object
     {
         m_editor.emplace().show();
         QVERIFY(QTest::qWaitForWindowExposed(&*m_editor));
     }
-    void cleanup() { m_editor.reset(); }
 
     void windowAndTextBoxAreAsDesigned()
     {
