@@ -86,13 +86,6 @@ class TestCommands : public QObject {
     void save(const QString& name) { m_dialogs->answers << name, m_editor->save->trigger(); }
     void print(const QString& text) { m_editor->setText(text), m_editor->print->trigger(); }
 
-    // Ends the document, as the program's end does, and reads it back: pages end in \f.
-    QString printed()
-    {
-        runtime::runProgramEndHooks();
-        return QString::fromUtf8(sh("pdftotext -layout printed.pdf -"));
-    }
-
 private slots:
     // In a folder "nobody" may enter: what input cannot open, and ./path, PATH's one for asm.bat.
     void init()
@@ -251,7 +244,7 @@ private slots:
         // "nobody" keeps root's group, so the group's bits are the ones that bind it.
         row("no permission, as nobody", "chmod 555 dir", denied);
         row("no permission for a new file, as nobody", "chmod 555 dir", denied, "", "dir/new");
-        // Three pages: one for old.z80, 8 KiB to spare. Its owner and empty attribute go to a new one.
+        // Three pages: one for old.z80, 8 KiB to spare. Its owner and empty attribute go to a copy.
         const QString tmpfs = "mount -t tmpfs -o size=12k tmpfs dir && cp old.z80 dir";
         row("a full disk", tmpfs + " && chown nobody dir/old.z80 && setfattr -n trusted.a "
             "dir/old.z80", full);
@@ -378,7 +371,8 @@ private slots:
         print("loop:\tdjnz loop\r\nWWWWWWW ld a,b\r\n\r\niiiiiii\tret");
         print(""); // an empty editor prints a line end
         print(lines.join("\r\n"));
-        const QString read = printed(),
+        runtime::runProgramEndHooks(); // the document goes out as the program ends
+        const QString read = QString::fromUtf8(sh("pdftotext -layout printed.pdf -")), // \f a page
                       head = "loop:   djnz loop\nWWWWWWW ld a,b\n\niiiiiii ret\n\n";
         QCOMPARE(read.left(head.size()), head);
         QCOMPARE(read.mid(head.size()).simplified().remove(u' '), lines.join("").remove(u' '));
