@@ -270,7 +270,7 @@ void TestAbout::getKeyValue_data()
     const QByteArrayList lines { QByteArray("\x00\xff\"\\[", 5), R"("PATH"="old")", R"("X"="abc\)",
         R"("PATH"="ok")", R"("PATH"="abc)", R"("PATH"="abc"x)", R"("PATH"="C:\dir")",
         R"("PATH"=dword:123456789)", R"("PATH"=hex(1):41,4g)", R"("PATH"=hex(1):414)",
-        R"("PATH"=hex(1:41)", R"("PATH" "x")", R"(PATH="x")" };
+        R"("PATH"=hex(12:41)", R"("PATH" "x")", R"(PATH="x")" };
     QTest::newRow("malformed lines") << location1(lines.join('\n')) << "ok";
     QTest::newRow("unknown header") << "REGEDIT5" + location1("\"PATH\"=\"x\"").mid(8) << unread;
     QTest::newRow("a backslash line first") << "\\\n" + location1("\"PATH\"=\"x\"") << unread;
