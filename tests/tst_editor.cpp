@@ -36,6 +36,10 @@ private slots:
         // A long line wraps at the box's width, beside a vertical scroll bar always there.
         QTest::keyClicks(x(), QString(400, u'w'));
         QVERIFY(x()->verticalScrollBar()->isVisible() && !x()->horizontalScrollBar()->isVisible());
+        // A text holding a run over 64 Ki characters breaks lines anywhere: Qt's word wrap would
+        // take minutes a megabyte.
+        m_editor->setText(QString(64 * 1024 + 1, u'w'));
+        QCOMPARE(x()->wordWrapMode(), QTextOption::WrapAnywhere);
     }
 
     // Fixed-pitch, 8-point bold from the first change on.
