@@ -29,6 +29,7 @@ private slots:
         QVERIFY(m_editor->windowFlags().testFlags(
             Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
         QCOMPARE(m_editor->centralWidget()->size(), twipsRect(0, 0, 10095, 7785).size());
+        QCOMPARE(twipsRect(0, 0, 1440, 0).width(), m_editor->logicalDpiX()); // a screen's inch
         // Load lays the box out before the window is first shown; the random user resizes it.
         QCOMPARE(editor::frmEditor().x->geometry(), twipsRect(100, 100, 10095 - 200, 7785 - 200));
         QCOMPARE(m_editor->windowIcon().availableSizes(), QList<QSize>({ { 32, 32 }, { 16, 16 } }));
